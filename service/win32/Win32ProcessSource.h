@@ -1,0 +1,25 @@
+// The process source over psapi and kernel32. Process handles cross the
+// interface as 32-bit values (Windows handles are 32-bit significant).
+#pragma once
+
+#include "service/ProcessSource.h"
+
+namespace ub {
+
+class CWin32ProcessSource : public IProcessSource {
+public:
+    bool ReadMemory(uint32_t processHandle, uint64_t address, void* buffer, size_t size,
+                    size_t* bytesRead, uint32_t* lastError) override;
+    bool EnumProcessIds(uint32_t* ids, uint32_t capacity, uint32_t* count) override;
+    uint32_t OpenProcess(uint32_t processId) override;
+    void CloseProcess(uint32_t handle) override;
+    bool HasEnded(uint32_t handle) override;
+    bool EnumModules(uint32_t handle, uint64_t* modules, uint32_t capacity,
+                     uint32_t* count) override;
+    bool ReadModulePath(uint32_t handle, uint64_t module, char* buffer, size_t size) override;
+    bool ReadBaseName(uint32_t handle, uint64_t module, char* buffer, size_t size) override;
+    void GetModuleInfo(uint32_t handle, uint64_t module, ModuleInfo* info) override;
+    void GetTimes(uint32_t handle, ProcessTimes* times) override;
+};
+
+}  // namespace ub
