@@ -11,9 +11,9 @@ bool RunScanRound(IProcessSource& source, CScanTables& tables, int designated, b
     return true;
 }
 
-void PrintTables(std::FILE* out, const CScanTables& tables, const char* (*levelColumn)(uint32_t)) {
-    const auto& modules = tables.Modules();
-    for (const auto& p : tables.Processes()) {
+void PrintRecords(std::FILE* out, const std::vector<std::unique_ptr<ModuleRecord>>& modules,
+                  const std::vector<std::unique_ptr<ProcessRecord>>& processes, LevelColumnFn levelColumn) {
+    for (const auto& p : processes) {
         const ProcessRecord& rec = *p;
         const char* main = rec.moduleCount && rec.moduleIndex[0] < modules.size()
                                ? modules[rec.moduleIndex[0]]->fullPath

@@ -13,8 +13,16 @@ namespace ub {
 // scans each ID. Returns false when the enumeration fails.
 bool RunScanRound(IProcessSource& source, CScanTables& tables, int designated, bool firstRound);
 
+using LevelColumnFn = const char* (*)(uint32_t flags);
+
 // One line per process ("PID", ID, path of its main module), then one
-// indented line per module: flags, level column, full path.
-void PrintTables(std::FILE* out, const CScanTables& tables, const char* (*levelColumn)(uint32_t));
+// indented line per module: flags, level column, full path. Module indices
+// outside `modules` are passed over.
+void PrintRecords(std::FILE* out, const std::vector<std::unique_ptr<ModuleRecord>>& modules,
+                  const std::vector<std::unique_ptr<ProcessRecord>>& processes, LevelColumnFn levelColumn);
+
+inline void PrintTables(std::FILE* out, const CScanTables& tables, LevelColumnFn levelColumn) {
+    PrintRecords(out, tables.Modules(), tables.Processes(), levelColumn);
+}
 
 }  // namespace ub

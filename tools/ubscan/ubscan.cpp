@@ -2,6 +2,7 @@
 // (on Windows) one scan round over the live processes.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "tools/ubscan/ProcessScan.h"
 #ifdef _WIN32
 #include "service/win32/Win32ProcessSource.h"
+#include "tools/ubscan/ChannelClient.h"
 #endif
 
 namespace {
@@ -60,6 +62,7 @@ void Usage() {
                  "usage: ubscan FILE...\n"
 #ifdef _WIN32
                  "       ubscan --processes\n"
+                 "       ubscan --channel [SECONDS]\n"
 #endif
     );
 }
@@ -88,6 +91,19 @@ int main(int argc, char** argv) {
         return 0;
 #else
         std::fprintf(stderr, "ubscan: --processes needs Windows\n");
+        return 2;
+#endif
+    }
+    if (std::strcmp(argv[1], "--channel") == 0) {
+#ifdef _WIN32
+        if (argc > 3) {
+            Usage();
+            return 2;
+        }
+        unsigned seconds = argc == 3 ? unsigned(std::strtoul(argv[2], nullptr, 10)) : 60;
+        return ub::RunChannelClient(stdout, LevelColumn, seconds * 1000);
+#else
+        std::fprintf(stderr, "ubscan: --channel needs Windows\n");
         return 2;
 #endif
     }
