@@ -16,7 +16,7 @@ test: bootstrap build
 	@echo "win32: compiled and linked ($(BUILD)/win32/bin)"
 
 run: bootstrap win64
-	scripts/run-scan $(BUILD)/win64
+	scripts/run-demo $(BUILD)/win64
 
 bootstrap:
 	scripts/bootstrap
