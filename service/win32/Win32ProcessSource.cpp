@@ -44,13 +44,11 @@ uint32_t CWin32ProcessSource::OpenProcess(uint32_t processId) {
 void CWin32ProcessSource::CloseProcess(uint32_t handle) { ::CloseHandle(ToHandle(handle)); }
 
 bool CWin32ProcessSource::HasEnded(uint32_t handle) {
-    // The handle has no SYNCHRONIZE right, so ask for the exit code; a
-    // process that really exited with STILL_ACTIVE is caught by the wait
-    // where the system allows it.
+    // The handle has no SYNCHRONIZE right, so the exit code tells. A process
+    // that really exited with STILL_ACTIVE is caught when its ID leaves the
+    // enumeration.
     DWORD code = 0;
-    if (!::GetExitCodeProcess(ToHandle(handle), &code)) return false;
-    if (code != STILL_ACTIVE) return true;
-    return ::WaitForSingleObject(ToHandle(handle), 0) == WAIT_OBJECT_0;
+    return ::GetExitCodeProcess(ToHandle(handle), &code) && code != STILL_ACTIVE;
 }
 
 bool CWin32ProcessSource::EnumModules(uint32_t handle, uint64_t* modules, uint32_t capacity,
@@ -71,7 +69,11 @@ bool CWin32ProcessSource::ReadModulePath(uint32_t handle, uint64_t module, char*
     if (::GetModuleFileNameExA(ToHandle(handle), ToModule(module), buffer, DWORD(size)) == 0)
         return false;
     buffer[size - 1] = 0;
-    ::GetLongPathNameA(buffer, buffer, DWORD(size));  // the short form stays on failure
+    // The long form replaces the name only when it fits; otherwise the name
+    // stays as the module enumeration gave it.
+    char longPath[1024];
+    DWORD n = ::GetLongPathNameA(buffer, longPath, sizeof longPath);
+    if (n > 0 && n < sizeof longPath && n < size) ::lstrcpynA(buffer, longPath, int(size));
     return true;
 }
 

@@ -33,13 +33,13 @@ constexpr uint32_t kAllFive = MF_READ_PROCESS_MEMORY | MF_WRITE_PROCESS_MEMORY |
 
 // Inspects an exact-size heap copy of the first `length` bytes, so that the
 // sanitizer build catches even a one-byte read past the end.
-uint32_t Inspect(const std::vector<uint8_t>& image, size_t length, uint32_t partialMark = 0) {
+uint32_t InspectPrefix(const std::vector<uint8_t>& image, size_t length, uint32_t partialMark = 0) {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[length]);
     if (length) std::memcpy(copy.get(), image.data(), length);
     return InspectImage(copy.get(), length, partialMark);
 }
 uint32_t Inspect(const std::vector<uint8_t>& image, uint32_t partialMark = 0) {
-    return Inspect(image, image.size(), partialMark);
+    return InspectPrefix(image, image.size(), partialMark);
 }
 
 std::vector<uint8_t> Build(bool pe32Plus, const std::vector<PeImportSpec>& imports,
@@ -172,8 +172,8 @@ TEST(ImportInspector, HeaderBounds) {
             SCOPED_TRACE(std::string(b.name) + ": " + c.name);
             size_t length = c.length == kWhole ? image.size() : c.length;
             uint32_t expected = b.pe32Plus ? c.pe32Plus : c.pe32;
-            EXPECT_EQ(Inspect(image, length), expected);
-            EXPECT_EQ(Inspect(image, length, MF_PARTIAL_IMAGE),
+            EXPECT_EQ(InspectPrefix(image, length), expected);
+            EXPECT_EQ(InspectPrefix(image, length, MF_PARTIAL_IMAGE),
                       expected == MF_BAD_IMAGE ? MF_BAD_IMAGE : expected | MF_PARTIAL_IMAGE);
         }
     }
@@ -424,8 +424,8 @@ TEST(ImportInspector, ImportDataCutByTheEnd) {
             SCOPED_TRACE(std::string(b.name) + ": " + c.name);
             size_t length = c.at(layout) + c.offset;
             ASSERT_LE(length, image.size());
-            EXPECT_EQ(Inspect(image, length), c.expected);
-            EXPECT_EQ(Inspect(image, length, MF_PARTIAL_IMAGE), c.expected | MF_PARTIAL_IMAGE);
+            EXPECT_EQ(InspectPrefix(image, length), c.expected);
+            EXPECT_EQ(InspectPrefix(image, length, MF_PARTIAL_IMAGE), c.expected | MF_PARTIAL_IMAGE);
         }
     }
 }
@@ -449,7 +449,7 @@ TEST(ImportInspector, TruncationSweep) {
         ASSERT_EQ(full, kAllFive);
         const size_t headersEnd = layout.ntOffset + (b.pe32Plus ? 264 : 248);
         for (size_t length = 0; length <= image.size(); ++length) {
-            uint32_t r = Inspect(image, length);
+            uint32_t r = InspectPrefix(image, length);
             if (length < headersEnd) {
                 ASSERT_EQ(r, MF_BAD_IMAGE) << "length " << length;
             } else if (length >= layout.importEnd) {
