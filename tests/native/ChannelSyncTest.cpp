@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/CountingLock.h"
 #include "common/ChannelBlock.h"
 #include "service/Publisher.h"
 #include "tests/support/FakeProcessSource.h"
@@ -17,25 +18,7 @@ struct Block {
     CChannelBlock view{bytes.data()};
 };
 
-class CountingLock : public IChannelLock {
-public:
-    bool fails = false;
-    bool held = false;
-    int acquires = 0;
-    int releases = 0;
-
-    bool Acquire() override {
-        ++acquires;
-        if (fails) return false;
-        held = true;
-        return true;
-    }
-    void Release() override {
-        EXPECT_TRUE(held);
-        held = false;
-        ++releases;
-    }
-};
+using test::CountingLock;
 
 // Records the calls in order, with what the block and the lock looked like
 // at each.

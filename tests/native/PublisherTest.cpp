@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/CountingLock.h"
 #include "service/Publisher.h"
 #include "tests/support/FakeProcessSource.h"
 #include "tools/ubscan/ProcessScan.h"
@@ -40,26 +41,7 @@ struct Block {
     }
 };
 
-class CountingLock : public IChannelLock {
-public:
-    bool fails = false;
-    bool held = false;
-    int acquires = 0;
-    int releases = 0;
-
-    bool Acquire() override {
-        ++acquires;
-        if (fails) return false;
-        EXPECT_FALSE(held) << "lock taken twice";
-        held = true;
-        return true;
-    }
-    void Release() override {
-        EXPECT_TRUE(held) << "lock released without being held";
-        held = false;
-        ++releases;
-    }
-};
+using test::CountingLock;
 
 std::string ModPath(size_t i) {
     char buf[40];

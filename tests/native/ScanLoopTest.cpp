@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/CountingLock.h"
 #include "service/ScanLoop.h"
 #include "tests/support/FakeProcessSource.h"
 
@@ -18,16 +19,7 @@ using test::FakeModule;
 using test::FakeProcess;
 using test::FakeProcessSource;
 
-class CountingLock : public IChannelLock {
-public:
-    bool fails = false;
-    int acquires = 0;
-    bool Acquire() override {
-        ++acquires;
-        return !fails;
-    }
-    void Release() override {}
-};
+using test::CountingLock;
 
 // The platform as a script: sleeps are recorded, waits answer from a list
 // (true once it is used up), the client-present event is a flag, and the
