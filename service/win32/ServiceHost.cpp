@@ -80,7 +80,15 @@ void RunService() {
         return;
     }
     channel.Block().SetServicePid(::GetCurrentProcessId());
-    ReportStatus(SERVICE_RUNNING, 0, false);
+    // A stop that arrived during start-up has already been reported; it
+    // must not be overwritten by "running".
+    ::EnterCriticalSection(&g_statusLock);
+    if (g_state == SERVICE_START_PENDING) {
+        g_state = SERVICE_RUNNING;
+        g_status.dwCurrentState = SERVICE_RUNNING;
+        ::SetServiceStatus(g_statusHandle, &g_status);
+    }
+    ::LeaveCriticalSection(&g_statusLock);
 
     CWin32ProcessSource source;
     CScanTables tables(source);
