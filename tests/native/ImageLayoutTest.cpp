@@ -15,7 +15,7 @@ namespace ub {
 namespace {
 
 using test::PeBuilder;
-using test::PeImportSpec;
+using test::PeImport;
 using test::PutU16;
 using test::PutU32;
 
@@ -51,7 +51,7 @@ struct FileFields {
 uint32_t Inspect(const std::vector<uint8_t>& image) { return InspectImage(image.data(), image.size(), 0); }
 
 TEST(ImageLayout, FileLaidOutEqualsLoadedImage) {
-    const std::vector<PeImportSpec> importSets[] = {
+    const std::vector<PeImport> importSets[] = {
         {},
         {{"kernel32.dll", {"ReadProcessMemory"}}, {"user32.dll", {"SetWindowsHookEx"}}},
         {{"ntdll.dll", {"NtClose", "#3"}},
@@ -62,7 +62,7 @@ TEST(ImageLayout, FileLaidOutEqualsLoadedImage) {
         for (size_t i = 0; i < std::size(importSets); ++i) {
             SCOPED_TRACE(std::string(b.name) + ": import set " + std::to_string(i));
             PeBuilder builder(b.pe32Plus);
-            for (const PeImportSpec& s : importSets[i]) builder.Import(s.dll, s.functions);
+            for (const PeImport& s : importSets[i]) builder.Import(s.dll, s.functions);
             test::PeLayout layout;
             const std::vector<uint8_t> loaded = builder.BuildImage(&layout);
             const std::vector<uint8_t> file = builder.BuildFile();

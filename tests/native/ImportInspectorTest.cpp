@@ -16,7 +16,7 @@ namespace ub {
 namespace {
 
 using test::PeBuilder;
-using test::PeImportSpec;
+using test::PeImport;
 using test::PeLayout;
 using test::PutU16;
 using test::PutU32;
@@ -42,17 +42,17 @@ uint32_t Inspect(const std::vector<uint8_t>& image, uint32_t partialMark = 0) {
     return InspectPrefix(image, image.size(), partialMark);
 }
 
-std::vector<uint8_t> Build(bool pe32Plus, const std::vector<PeImportSpec>& imports,
+std::vector<uint8_t> Build(bool pe32Plus, const std::vector<PeImport>& imports,
                            PeLayout* layout = nullptr) {
     PeBuilder builder(pe32Plus);
-    for (const PeImportSpec& i : imports) builder.Import(i.dll, i.functions);
+    for (const PeImport& i : imports) builder.Import(i.dll, i.functions);
     return builder.BuildImage(layout);
 }
 
 TEST(ImportInspector, FlagsFromImportTables) {
     struct Case {
         const char* name;
-        std::vector<PeImportSpec> imports;
+        std::vector<PeImport> imports;
         uint32_t expected;
     } cases[] = {
         {"import directory with no descriptor", {}, 0},

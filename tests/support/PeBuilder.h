@@ -10,7 +10,7 @@
 
 namespace ub::test {
 
-struct PeImportSpec {
+struct PeImport {
     std::string dll;
     // Function names; an entry "#N" is an import by ordinal N.
     std::vector<std::string> functions;
@@ -53,7 +53,7 @@ private:
 
     bool m_pe32Plus;
     bool m_noImports = false;
-    std::vector<PeImportSpec> m_imports;
+    std::vector<PeImport> m_imports;
 };
 
 void PutU16(std::vector<uint8_t>& b, size_t offset, uint16_t v);

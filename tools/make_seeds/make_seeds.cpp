@@ -17,18 +17,18 @@
 namespace {
 
 using ub::test::PeBuilder;
-using ub::test::PeImportSpec;
+using ub::test::PeImport;
 using ub::test::PeLayout;
 
 struct Seed {
     const char* name;
-    std::vector<PeImportSpec> imports;
+    std::vector<PeImport> imports;
     bool noImportDirectory = false;
     bool file = false;      // also write the file layout
     bool truncated = false; // cut inside the last hint/name entry instead
 };
 
-const std::vector<PeImportSpec> kAllFive = {
+const std::vector<PeImport> kAllFive = {
     {"kernel32.dll", {"GetTickCount", "ReadProcessMemory", "#12", "WriteProcessMemory", "DebugActiveProcess"}},
     {"user32.dll", {"MessageBoxW", "SetWindowsHookEx", "CallMsgFilter"}},
 };
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         const std::string prefix = folder + "/" + (pe32Plus ? "pe64_" : "pe32_");
         for (const Seed& seed : kSeeds) {
             PeBuilder builder(pe32Plus);
-            for (const PeImportSpec& i : seed.imports) builder.Import(i.dll, i.functions);
+            for (const PeImport& i : seed.imports) builder.Import(i.dll, i.functions);
             if (seed.noImportDirectory) builder.NoImportDirectory();
             PeLayout layout;
             std::vector<uint8_t> image = builder.BuildImage(&layout);
