@@ -1,0 +1,81 @@
+#include "client/monitor/Classification.h"
+
+#include <cstdio>
+
+#include "common/SharedFormat.h"
+
+namespace ub {
+namespace {
+
+const char* const kTrustedSystemFiles[] = {
+    "advapi32.dll", "cryptsvc.dll", "esent.dll",    "oleacc.dll",   "psapi.dll",
+    "ole32.dll",    "shell32.dll",  "navlogon.dll", "msidle.dll",   "indicdll.dll",
+    "dinput8.dll",  "ctl3d32.dll",  "comdlg32.dll", "browseui.dll", "mfc42.dll",
+    "mfc42u.dll",   "mfc42d.dll",   "vdmdbg.dll",   "plugin.ocx",   "mshtml.dll",
+    "dbghelp.dll",  "cmd.exe",      "msgina.dll",   "mswsock.dll",  "pstorsvc.dll",
+    "seclogon.dll", "shsvcs.dll",   "query.dll",    "ntdll.dll",    "wbem\\cimwin32.dll",
+};
+
+char Fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+bool IsSpace(char c) { return c == ' '; }
+
+}  // namespace
+
+bool EqualPaths(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b)
+        if (Fold(*a) != Fold(*b)) return false;
+    return *a == *b;
+}
+
+std::string TranslationKey(uint16_t language, uint16_t codePage) {
+    char key[9];
+    std::snprintf(key, sizeof key, "%04x%04x", unsigned(language), unsigned(codePage));
+    return key;
+}
+
+uint32_t GetProductNameFlag(IVersionInfo& versionInfo, const char* path) {
+    if (!versionInfo.Load(path)) return 0;
+    uint16_t language = 0, codePage = 0;
+    if (!versionInfo.Translation(&language, &codePage)) return MF_NO_PRODUCT_NAME;
+    std::string name;
+    if (!versionInfo.QueryString("\\StringFileInfo\\" + TranslationKey(language, codePage) + "\\ProductName",
+                                 &name))
+        return MF_NO_PRODUCT_NAME;
+    size_t first = 0, last = name.size();
+    while (first < last && IsSpace(name[first])) ++first;
+    while (last > first && IsSpace(name[last - 1])) --last;
+    return first == last ? uint32_t(MF_NO_PRODUCT_NAME) : 0u;
+}
+
+size_t TrustedSystemFileCount() { return sizeof kTrustedSystemFiles / sizeof kTrustedSystemFiles[0]; }
+const char* TrustedSystemFile(size_t i) { return kTrustedSystemFiles[i]; }
+
+bool IsTrustedModulePath(const char* path, const TrustedFolders& folders, IFileAttributes& files) {
+    if (path[0] == '\\') return true;
+    if (!files.CanReadAttributes(path)) return true;
+    if (EqualPaths(path, (folders.programFolder + "UBsvr.exe").c_str())) return true;
+    if (EqualPaths(path, (folders.programFolder + "UBclient.exe").c_str())) return true;
+    if (EqualPaths(path, (folders.windowsFolder + "\\explorer.exe").c_str())) return true;
+    const std::string system = folders.systemFolder + "\\";
+    for (const char* name : kTrustedSystemFiles)
+        if (EqualPaths(path, (system + name).c_str())) return true;
+    return false;
+}
+
+int LevelIcon(uint32_t flags, bool trustedPath) {
+    if (flags & MF_AUTHENTIC) return ICON_AUTHENTIC;
+    if (flags == 0 || trustedPath) return ICON_CLEAN_MODULE;
+    switch (WarningLevelOf(flags)) {
+        case WarningLevel::Low: return ICON_LEVEL_LOW;
+        case WarningLevel::Mid: return ICON_LEVEL_MID;
+        case WarningLevel::High: return ICON_LEVEL_HIGH;
+        default: return ICON_LEVEL_PENDING;
+    }
+}
+
+bool IsWarning(uint32_t flags, bool trustedPath) {
+    return flags != 0 && !trustedPath && flags < MF_AUTHENTIC;
+}
+
+}  // namespace ub

@@ -1,0 +1,65 @@
+#include "client/monitor/win32/Win32Classification.h"
+
+#include <windows.h>
+
+namespace ub {
+
+bool CWin32VersionInfo::Load(const char* path) {
+    m_data.clear();
+    DWORD ignored = 0;
+    DWORD size = ::GetFileVersionInfoSizeA(path, &ignored);
+    if (size == 0) return false;
+    m_data.resize(size);
+    if (!::GetFileVersionInfoA(path, 0, size, m_data.data())) {
+        m_data.clear();
+        return false;
+    }
+    return true;
+}
+
+bool CWin32VersionInfo::Translation(uint16_t* language, uint16_t* codePage) {
+    if (m_data.empty()) return false;
+    void* value = nullptr;
+    UINT length = 0;
+    char subBlock[] = "\\VarFileInfo\\Translation";
+    if (!::VerQueryValueA(m_data.data(), subBlock, &value, &length) || !value || length < 4) return false;
+    const WORD* words = static_cast<const WORD*>(value);
+    *language = words[0];
+    *codePage = words[1];
+    return true;
+}
+
+bool CWin32VersionInfo::QueryString(const std::string& subBlock, std::string* value) {
+    if (m_data.empty()) return false;
+    void* text = nullptr;
+    UINT length = 0;
+    std::string block = subBlock;
+    if (!::VerQueryValueA(m_data.data(), &block[0], &text, &length) || !text) return false;
+    // The length counts characters and may include the NUL; stop at either.
+    const char* s = static_cast<const char*>(text);
+    size_t n = 0;
+    while (n < length && s[n]) ++n;
+    value->assign(s, n);
+    return true;
+}
+
+bool CWin32FileAttributes::CanReadAttributes(const char* path) {
+    return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+TrustedFolders ReadTrustedFolders() {
+    TrustedFolders folders;
+    char buffer[1024];
+    DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+    if (n > 0 && n < sizeof buffer) {
+        std::string program(buffer, n);
+        folders.programFolder = program.substr(0, program.find_last_of('\\') + 1);
+    }
+    UINT w = ::GetWindowsDirectoryA(buffer, sizeof buffer);
+    if (w > 0 && w < sizeof buffer) folders.windowsFolder.assign(buffer, w);
+    UINT s = ::GetSystemDirectoryA(buffer, sizeof buffer);
+    if (s > 0 && s < sizeof buffer) folders.systemFolder.assign(buffer, s);
+    return folders;
+}
+
+}  // namespace ub

@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "client/monitor/win32/Win32Classification.h"
+#include "common/SharedFormat.h"
+
+namespace ub {
+namespace {
+
+TEST(Win32Classification, FoldersAsTheSystemReportsThem) {
+    TrustedFolders f = ReadTrustedFolders();
+    ASSERT_FALSE(f.programFolder.empty());
+    EXPECT_EQ(f.programFolder.back(), '\\');
+    EXPECT_NE(f.windowsFolder.back(), '\\');
+    EXPECT_TRUE(EqualPaths((f.systemFolder.substr(0, f.windowsFolder.size())).c_str(), f.windowsFolder.c_str()));
+
+    CWin32FileAttributes files;
+    EXPECT_TRUE(IsTrustedModulePath((f.systemFolder + "\\NTDLL.DLL").c_str(), f, files));
+    EXPECT_FALSE(IsTrustedModulePath((f.systemFolder + "\\kernel32.dll").c_str(), f, files));
+    EXPECT_TRUE(IsTrustedModulePath((f.programFolder + "no-such-file.dll").c_str(), f, files));
+    char self[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    EXPECT_FALSE(IsTrustedModulePath(self, f, files));
+}
+
+TEST(Win32Classification, ProductNameOfRealFiles) {
+    TrustedFolders f = ReadTrustedFolders();
+    CWin32VersionInfo info;
+    // The system's DLLs carry a version resource with a product name.
+    EXPECT_EQ(GetProductNameFlag(info, (f.systemFolder + "\\kernel32.dll").c_str()), 0u);
+    uint16_t language = 0, codePage = 0;
+    EXPECT_TRUE(info.Translation(&language, &codePage));
+    // No resource at all, or no file: no mark.
+    char self[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    EXPECT_EQ(GetProductNameFlag(info, self), 0u);
+    EXPECT_FALSE(info.Translation(&language, &codePage));
+    EXPECT_EQ(GetProductNameFlag(info, (f.programFolder + "no-such-file.dll").c_str()), 0u);
+}
+
+}  // namespace
+}  // namespace ub
