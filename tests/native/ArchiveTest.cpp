@@ -119,7 +119,9 @@ TEST(Archive, RoundTripAndOddFiles) {
         std::vector<uint8_t> part(bytes.begin(), bytes.begin() + long(cut));
         EXPECT_EQ(DecodeArchive(part, &ca, &cq), ArchiveLoad::PastEnd) << cut;
         EXPECT_LE(ca.size() + cq.size(), 4u);
-        if (!cq.empty()) EXPECT_EQ(ca.size(), 2u);
+        if (!cq.empty()) {
+            EXPECT_EQ(ca.size(), 2u);
+        }
         for (auto& e : ca) EXPECT_TRUE(e->path == "C:\\k.dll" || e->path.empty());
     }
 }
