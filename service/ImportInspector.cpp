@@ -5,6 +5,7 @@
 #include <new>
 
 #include "common/SharedFormat.h"
+#include "common/TextFold.h"
 
 namespace ub {
 namespace {
@@ -52,15 +53,6 @@ struct NtHeaders {
     bool pe32Plus;
 };
 
-inline char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoreCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-        if (FoldAscii(*a) != FoldAscii(*b)) return false;
-    }
-    return *a == *b;
-}
-
 // DOS and NT headers: "MZ" in the first 64 bytes, the "PE\0\0" signature
 // at e_lfanew with the whole NT headers inside the image (264 bytes for
 // PE32+, 248 otherwise).
@@ -89,7 +81,7 @@ uint32_t FindDescriptor(const Image& img, const NtHeaders& nt, const char* dllNa
         if (!img.Holds(nameRva, 4)) return MF_BAD_IMAGE;
         const char* name = img.String(nameRva);
         if (!name) return MF_BAD_IMAGE;
-        if (EqualsIgnoreCase(name, dllName)) {
+        if (EqualIgnoreCase(name, dllName)) {
             *descriptor = uint32_t(desc);
             return flag;
         }
@@ -116,7 +108,7 @@ uint32_t FindByName(const Image& img, const NtHeaders& nt, const char* dllName,
         const char* name = img.String(size_t(nameOffset));
         if (!name) return MF_BAD_IMAGE;
         if (name[0] == 0) continue;
-        if (name[0] == functionName[0] && EqualsIgnoreCase(name, functionName)) return flag;
+        if (name[0] == functionName[0] && EqualIgnoreCase(name, functionName)) return flag;
     }
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/TextFold.h"
+
 namespace ub {
 namespace {
 
@@ -45,13 +47,7 @@ struct ModuleNames {
 
 }  // namespace
 
-std::string CScanTables::PathKey(const char* path) {
-    std::string key(path, strnlen(path, kPathSize));
-    for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    }
-    return key;
-}
+std::string CScanTables::PathKey(const char* path) { return FoldedKey(path, kPathSize); }
 
 int CScanTables::FindModuleByPath(const char* fullPath) const {
     auto it = m_moduleIndex.find(PathKey(fullPath));

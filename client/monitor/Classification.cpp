@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/SharedFormat.h"
+#include "common/TextFold.h"
 
 namespace ub {
 namespace {
@@ -16,17 +17,11 @@ const char* const kTrustedSystemFiles[] = {
     "seclogon.dll", "shsvcs.dll",   "query.dll",    "ntdll.dll",    "wbem\\cimwin32.dll",
 };
 
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 bool IsSpace(char c) { return c == ' '; }
 
 }  // namespace
 
-bool EqualPaths(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b)
-        if (Fold(*a) != Fold(*b)) return false;
-    return *a == *b;
-}
+bool EqualPaths(const char* a, const char* b) { return EqualIgnoreCase(a, b); }
 
 std::string TranslationKey(uint16_t language, uint16_t codePage) {
     char key[9];

@@ -4,16 +4,10 @@
 #include <cstring>
 
 #include "client/monitor/Classification.h"
+#include "common/TextFold.h"
 
 namespace ub {
 namespace {
-
-std::string Fold(const char* s) {
-    std::string key(s);
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return key;
-}
 
 bool IsEnded(uint8_t status) {
     return status == ST_FINISHED || status == ST_NEW_FINISHED || status == ST_FINISHED_SHOWN;
@@ -38,7 +32,7 @@ void CClientTables::ClearTables() {
 }
 
 int CClientTables::FindModuleByPath(const char* path) const {
-    auto it = m_moduleIndex.find(Fold(path));
+    auto it = m_moduleIndex.find(FoldedKey(path, kPathSize));
     return it == m_moduleIndex.end() ? -1 : it->second;
 }
 
@@ -67,7 +61,7 @@ void CClientTables::MergeModule(const ModuleRecord& slot) {
         return;
     }
     modules.push_back(std::make_unique<ModuleRecord>(slot));
-    m_moduleIndex.emplace(Fold(slot.fullPath), int(modules.size() - 1));
+    m_moduleIndex.emplace(FoldedKey(slot.fullPath, kPathSize), int(modules.size() - 1));
 }
 
 void CClientTables::MergeProcess(const ProcessRecord& slot) {

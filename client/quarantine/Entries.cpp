@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "client/monitor/Classification.h"
+#include "common/TextFold.h"
 
 namespace ub {
 namespace {
@@ -10,9 +11,8 @@ namespace {
 int CompareText(const std::string& a, const std::string& b) {
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+        unsigned char x = static_cast<unsigned char>(FoldAscii(a[i]));
+        unsigned char y = static_cast<unsigned char>(FoldAscii(b[i]));
         if (x != y) return x < y ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
