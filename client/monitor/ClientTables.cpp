@@ -13,8 +13,13 @@ bool IsEnded(uint8_t status) {
     return status == ST_FINISHED || status == ST_NEW_FINISHED || status == ST_FINISHED_SHOWN;
 }
 
-uint8_t MergedStatus(uint8_t slotStatus, uint8_t previous) {
-    return slotStatus == ST_UPDATED ? uint8_t(ST_UPDATED + previous) : slotStatus;
+// Replaces a record by its slot; a rescanned slot (100) keeps the record's
+// previous status as 100 + s.
+template <typename Record>
+void ReplaceFromSlot(Record& rec, const Record& slot) {
+    uint8_t previous = rec.status;
+    rec = slot;
+    if (slot.status == ST_UPDATED) rec.status = uint8_t(ST_UPDATED + previous);
 }
 
 }  // namespace
@@ -54,10 +59,7 @@ int CClientTables::FindRunningProcess(uint32_t processId, const char* mainPath) 
 void CClientTables::MergeModule(const ModuleRecord& slot) {
     int pos = FindModuleByPath(slot.fullPath);
     if (pos >= 0) {
-        ModuleRecord& rec = *modules[size_t(pos)];
-        uint8_t previous = rec.status;
-        rec = slot;
-        rec.status = MergedStatus(slot.status, previous);
+        ReplaceFromSlot(*modules[size_t(pos)], slot);
         return;
     }
     modules.push_back(std::make_unique<ModuleRecord>(slot));
@@ -69,10 +71,7 @@ void CClientTables::MergeProcess(const ProcessRecord& slot) {
     if (!mainPath) return;  // would name a module the client does not hold
     int pos = FindRunningProcess(slot.processId, mainPath);
     if (pos >= 0) {
-        ProcessRecord& rec = *processes[size_t(pos)];
-        uint8_t previous = rec.status;
-        rec = slot;
-        rec.status = MergedStatus(slot.status, previous);
+        ReplaceFromSlot(*processes[size_t(pos)], slot);
         return;
     }
     processes.push_back(std::make_unique<ProcessRecord>(slot));
