@@ -1,6 +1,7 @@
 #include "client/monitor/Classification.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "common/SharedFormat.h"
 #include "common/TextFold.h"
@@ -46,15 +47,33 @@ uint32_t GetProductNameFlag(IVersionInfo& versionInfo, const char* path) {
 size_t TrustedSystemFileCount() { return sizeof kTrustedSystemFiles / sizeof kTrustedSystemFiles[0]; }
 const char* TrustedSystemFile(size_t i) { return kTrustedSystemFiles[i]; }
 
+namespace {
+
+// path equals a + b, letter case ignored; no string is built.
+bool EqualsJoined(const char* path, const char* a, const char* b) {
+    for (const char* part : {a, b}) {
+        for (; *part; ++part, ++path)
+            if (FoldAscii(*path) != FoldAscii(*part)) return false;  // also stops at path's end
+    }
+    return *path == 0;
+}
+
+}  // namespace
+
 bool IsTrustedModulePath(const char* path, const TrustedFolders& folders, IFileAttributes& files) {
     if (path[0] == '\\') return true;
     if (!files.CanReadAttributes(path)) return true;
-    if (EqualPaths(path, (folders.programFolder + "UBsvr.exe").c_str())) return true;
-    if (EqualPaths(path, (folders.programFolder + "UBclient.exe").c_str())) return true;
-    if (EqualPaths(path, (folders.windowsFolder + "\\explorer.exe").c_str())) return true;
-    const std::string system = folders.systemFolder + "\\";
+    if (EqualsJoined(path, folders.programFolder.c_str(), "UBsvr.exe")) return true;
+    if (EqualsJoined(path, folders.programFolder.c_str(), "UBclient.exe")) return true;
+    if (EqualsJoined(path, folders.windowsFolder.c_str(), "\\explorer.exe")) return true;
+    // The system folder's prefix once, then the names.
+    const char* rest = path;
+    for (const char* part : {folders.systemFolder.c_str(), "\\"}) {
+        for (; *part; ++part, ++rest)
+            if (FoldAscii(*rest) != FoldAscii(*part)) return false;
+    }
     for (const char* name : kTrustedSystemFiles)
-        if (EqualPaths(path, (system + name).c_str())) return true;
+        if (EqualsJoined(rest, name, "")) return true;
     return false;
 }
 

@@ -6,35 +6,12 @@
 #include <vector>
 
 #include "client/monitor/ClientTables.h"
+#include "tests/support/Publication.h"
 
 namespace ub {
 namespace {
 
-// A publication written slot by slot into a real block.
-struct Publication {
-    std::vector<uint8_t> bytes = std::vector<uint8_t>(kBlockSize, 0);
-    CChannelBlock block{bytes.data()};
-    uint32_t modules = 0, processes = 0;
-
-    Publication& Module(uint8_t status, const char* path, uint32_t flags = 0) {
-        ModuleRecord* m = block.ModuleSlot(modules++);
-        std::memset(m, 0, sizeof *m);
-        m->status = status;
-        m->flags = flags;
-        std::strncpy(m->fullPath, path, kPathSize - 1);
-        block.SetCounts(processes, modules);
-        return *this;
-    }
-    Publication& Process(uint8_t status, uint32_t pid, std::initializer_list<uint32_t> indices) {
-        ProcessRecord* p = block.ProcessSlot(processes++);
-        std::memset(p, 0, sizeof *p);
-        p->status = status;
-        p->processId = pid;
-        for (uint32_t i : indices) p->moduleIndex[p->moduleCount++] = i;
-        block.SetCounts(processes, modules);
-        return *this;
-    }
-};
+using test::Publication;
 
 TEST(ClientTables, MergeAndAgeingStatuses) {
     CClientTables t;

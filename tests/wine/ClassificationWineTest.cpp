@@ -37,6 +37,21 @@ TEST(Win32Classification, ProductNameOfRealFiles) {
     EXPECT_EQ(GetProductNameFlag(info, self), 0u);
     EXPECT_FALSE(info.Translation(&language, &codePage));
     EXPECT_EQ(GetProductNameFlag(info, (f.programFolder + "no-such-file.dll").c_str()), 0u);
+
+    // Fixture DLLs beside this program that differ only in their version
+    // resource.
+    struct {
+        const char* file;
+        uint32_t flag;
+    } cases[] = {{"fixture_version_named.dll", 0},
+                 {"fixture_version_blank.dll", MF_NO_PRODUCT_NAME},
+                 {"fixture_version_notrans.dll", MF_NO_PRODUCT_NAME},
+                 {"fixture_hook.dll", 0}};  // no version resource
+    for (const auto& c : cases) EXPECT_EQ(GetProductNameFlag(info, (f.programFolder + c.file).c_str()), c.flag) << c.file;
+    ASSERT_TRUE(info.Load((f.programFolder + "fixture_version_named.dll").c_str()));
+    std::string name;
+    ASSERT_TRUE(info.QueryString("\\StringFileInfo\\040904b0\\ProductName", &name));
+    EXPECT_EQ(name, "Fixture Product");
 }
 
 }  // namespace

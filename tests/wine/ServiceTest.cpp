@@ -19,7 +19,9 @@
 #include <gtest/gtest.h>
 
 #include "common/SharedFormat.h"
+#include "client/monitor/win32/Win32Classification.h"
 #include "common/win32/Win32Channel.h"
+#include "tests/support/ClientFixture.h"
 #include "tests/wine/FixtureProcess.h"
 #include "tests/wine/FixtureTable.h"
 #include "tests/wine/ServiceHarness.h"
@@ -391,6 +393,86 @@ TEST_F(ServiceRun, Step04_DeltasCarryNewAndEndedProcesses) {
     ASSERT_TRUE(ConsumeUntil([&] { return t.log.size() >= endedPub + 1 + 6; }));
     EXPECT_EQ(t.Published(late.Pid(), endedPub).size(), 1u);
     for (const std::string& p : t.problems) ADD_FAILURE() << p;
+}
+
+// The client's model over the real service's publications: the first
+// snapshot through the refresh timers, the fixtures' warnings under
+// "Warning list" and every fixture under "Processes"; the service itself
+// stays out of the warnings as one of the client's own programs.
+TEST_F(ServiceRun, Step04b_ClientModelOverRealPublications) {
+    ASSERT_TRUE(ServiceRunning());
+    CWin32FileAttributes attributes;
+    CWin32VersionInfo versions;
+    test::FakeArchiveFile archive;
+    test::FakeQuarantineFiles files;
+    TreePlatform platform;
+    platform.attributes = &attributes;
+    platform.versionInfo = &versions;
+    platform.archive = &archive;
+    platform.files = &files;
+    platform.folders = ReadTrustedFolders();
+    ASSERT_TRUE(EqualsNoCase(platform.folders.programFolder, BinFolder()));
+    test::ClientFixture client(&platform);
+    client.monitor.Attach(&Block(), &s_channel->Lock());
+    client.monitor.Start();
+    ASSERT_TRUE(PollUntil([&] {
+        client.monitor.OnRefreshTimer(TIMER_FIRST_SNAPSHOT);
+        return client.monitor.Synchronised();
+    })) << "no snapshot merged";
+    EXPECT_EQ(client.timers.running.count(TIMER_REFRESH), 1u);
+    EXPECT_EQ(client.frame.waitClosed, 1);
+    EXPECT_TRUE(client.frame.alerting);
+
+    struct Warning {
+        const char* module;
+        int icon;
+    } warnings[] = {{"fixture_cmf.exe", ICON_LEVEL_MID}, {"fixture_dap.exe", ICON_LEVEL_HIGH},
+                    {"fixture_hook.dll", ICON_LEVEL_HIGH}, {"fixture_rpm.exe", ICON_LEVEL_MID},
+                    {"fixture_wpm.exe", ICON_LEVEL_HIGH}};
+    const FixedNodes& nodes = client.Nodes();
+    std::vector<std::string> texts = client.Warnings();
+    for (const Warning& w : warnings) {
+        SCOPED_TRACE(w.module);
+        ModuleRecord* m = client.Module((BinFolder() + w.module).c_str());
+        ASSERT_NE(m, nullptr);
+        TreeItem item = client.ItemOf(nodes.warningList, m);
+        ASSERT_NE(item, kNoItem) << testing::PrintToString(texts);
+        EXPECT_EQ(client.tree.NodeOf(item).image, w.icon);
+    }
+    for (const std::string& t : texts) EXPECT_FALSE(EqualsNoCase(t, "UBsvr.exe")) << "the service is a warning";
+
+    for (const char* exe : wine::kFixturePrograms) {
+        SCOPED_TRACE(exe);
+        ProcessRecord* p = client.Process((*s_fixtures)[exe].Pid());
+        ASSERT_NE(p, nullptr);
+        TreeItem item = client.ItemOf(nodes.processes, p);
+        ASSERT_NE(item, kNoItem);
+        EXPECT_TRUE(EqualsNoCase(client.tree.NodeOf(item).text, exe));
+        EXPECT_EQ(client.tree.Children(item).size(), std::min<uint32_t>(p->moduleCount, kMaxModulesPerProcess));
+    }
+    ProcessRecord* loader = client.Process((*s_fixtures)["fixture_loader.exe"].Pid());
+    TreeItem loaderItem = client.ItemOf(nodes.processes, loader);
+    TreeItem hookItem = client.ItemOf(loaderItem, client.Module((BinFolder() + "fixture_hook.dll").c_str()));
+    ASSERT_NE(hookItem, kNoItem);
+    EXPECT_EQ(client.tree.NodeOf(hookItem).image, ICON_LEVEL_HIGH);
+
+    // A process started now arrives in a delta at the paced timer, bold.
+    CFixtureProcess late;
+    ASSERT_TRUE(late.Start("fixture_late.exe"));
+    ProcessRecord* arrived = nullptr;
+    EXPECT_TRUE(PollUntil([&] {
+        client.monitor.OnRefreshTimer(TIMER_REFRESH);
+        arrived = client.Process(late.Pid());
+        return arrived != nullptr;
+    })) << "fixture_late.exe never arrived";
+    if (arrived) {
+        EXPECT_EQ(client.tree.NodeOf(client.ItemOf(nodes.processes, arrived)).state, uint32_t(TREE_BOLD));
+    }
+    EXPECT_TRUE(late.Terminate(1));
+
+    // Back to this program's own tables and the fast pace of the later steps.
+    SetServiceSpeed(Block(), 0, 3);
+    ASSERT_TRUE(RequestSnapshot());
 }
 
 // Delay code 1 (2500 ms) against delay code 3 (100 ms), counted as deltas

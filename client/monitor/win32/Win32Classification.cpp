@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/win32/Win32ProgramDirectory.h"
+
 namespace ub {
 
 bool CWin32VersionInfo::Load(const char* path) {
@@ -49,12 +51,8 @@ bool CWin32FileAttributes::CanReadAttributes(const char* path) {
 
 TrustedFolders ReadTrustedFolders() {
     TrustedFolders folders;
+    folders.programFolder = ProgramDirectory();
     char buffer[1024];
-    DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-    if (n > 0 && n < sizeof buffer) {
-        std::string program(buffer, n);
-        folders.programFolder = program.substr(0, program.find_last_of('\\') + 1);
-    }
     UINT w = ::GetWindowsDirectoryA(buffer, sizeof buffer);
     if (w > 0 && w < sizeof buffer) folders.windowsFolder.assign(buffer, w);
     UINT s = ::GetSystemDirectoryA(buffer, sizeof buffer);

@@ -1,0 +1,103 @@
+// The client's hold on the channel: one client instance at a time, its
+// registration in the header and the client-present event, and what closing
+// leaves behind.
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "client/monitor/win32/ClientChannel.h"
+
+namespace ub {
+namespace {
+
+uint32_t HeaderClientPid(const CChannelBlock& block) {
+    uint32_t pid;
+    std::memcpy(&pid, block.Base() + 16, 4);
+    return pid;
+}
+
+bool EventIsSet() {
+    HANDLE event = ::OpenEventA(SYNCHRONIZE, FALSE, kWarningEventName);
+    if (!event) return false;
+    bool set = ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+    ::CloseHandle(event);
+    return set;
+}
+
+TEST(ClientChannel, OneClientAtATime) {
+    // Another program's view of the channel, from a clean header and event.
+    CWin32Channel observer;
+    ASSERT_TRUE(observer.OpenChannel());
+    observer.Block().SetClientPid(0);
+    ::ResetEvent(observer.ClientEvent());
+    ASSERT_FALSE(EventIsSet());
+
+    CClientChannel first;
+    ASSERT_TRUE(first.AcquireClientInstance());
+    EXPECT_TRUE(first.IsOpen());
+    EXPECT_EQ(HeaderClientPid(observer.Block()), ::GetCurrentProcessId());
+    EXPECT_EQ(first.Block().ClientPid(), ::GetCurrentProcessId());
+    EXPECT_TRUE(EventIsSet());
+    ASSERT_TRUE(first.Lock().Acquire());
+    first.Lock().Release();
+
+    // A second client, even in the same process, gets nothing.
+    observer.Block().SetClientPid(0);
+    ::ResetEvent(observer.ClientEvent());
+    CClientChannel second;
+    EXPECT_FALSE(second.AcquireClientInstance());
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(HeaderClientPid(observer.Block()), 0u);
+    EXPECT_FALSE(EventIsSet());
+    second.CloseClientChannel(nullptr);
+    second.CloseClientChannel(nullptr);
+    EXPECT_TRUE(first.IsOpen());
+    EXPECT_FALSE(CreateInstanceMutex(kCliMutexName));  // still held by the first
+
+    // Closing frees the records and the instance but leaves the header and
+    // the event to the other program.
+    observer.Block().SetClientPid(::GetCurrentProcessId());
+    ::SetEvent(observer.ClientEvent());
+    CClientTables tables;
+    tables.modules.push_back(std::make_unique<ModuleRecord>());
+    tables.processes.push_back(std::make_unique<ProcessRecord>());
+    first.CloseClientChannel(&tables);
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_TRUE(tables.modules.empty());
+    EXPECT_TRUE(tables.processes.empty());
+    EXPECT_EQ(HeaderClientPid(observer.Block()), ::GetCurrentProcessId());
+    EXPECT_TRUE(EventIsSet());
+    first.CloseClientChannel(&tables);
+
+    EXPECT_TRUE(second.AcquireClientInstance());
+    EXPECT_TRUE(second.IsOpen());
+    second.CloseClientChannel(nullptr);
+    ASSERT_TRUE(first.AcquireClientInstance());
+    EXPECT_TRUE(first.IsOpen());
+}
+
+TEST(ClientChannel, ChannelThatCannotBeOpenedReleasesTheInstance) {
+    // A mutex under the event's name: the channel's event cannot be made.
+    HANDLE squatter = ::CreateMutexA(nullptr, FALSE, kWarningEventName);
+    if (!squatter || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (squatter) ::CloseHandle(squatter);
+        GTEST_SKIP() << "the channel is open in another program of this prefix";
+    }
+    CClientChannel client;
+    EXPECT_FALSE(client.AcquireClientInstance());
+    EXPECT_FALSE(client.IsOpen());
+    // The instance mutex was let go at once, not at the close.
+    HANDLE instance = CreateInstanceMutex(kCliMutexName);
+    EXPECT_TRUE(instance);
+    if (instance) ::CloseHandle(instance);
+    client.CloseClientChannel(nullptr);
+
+    ::CloseHandle(squatter);
+    EXPECT_TRUE(client.AcquireClientInstance());
+}
+
+}  // namespace
+}  // namespace ub
