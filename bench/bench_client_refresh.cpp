@@ -5,6 +5,8 @@
 //   Snapshot  - a complete snapshot replacing the previous one;
 //   Delta10   - ten rescanned processes and their ten re-inspected main
 //               modules;
+//   SnapshotNoTree - the same snapshot into a tree that keeps nothing: the
+//               client's own share (merge, marks, classification, order);
 //   LinearModuleLookup - what a first-match linear search by path would
 //               cost for the snapshot's module merge alone (each module
 //               compared with every one before it), for comparison.
@@ -64,6 +66,42 @@ void Snapshot(benchmark::State& state) {
     state.counters["warnings"] = double(f->Warnings().size());
 }
 BENCHMARK(Snapshot)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Accepts every call and keeps nothing.
+class NullTree : public ITree {
+public:
+    TreeItem InsertItem(TreeItem, const char*, int, uintptr_t, uint32_t) override { return ++m_last; }
+    void DeleteItem(TreeItem) override {}
+    TreeItem FirstChild(TreeItem) override { return kNoItem; }
+    TreeItem NextSibling(TreeItem) override { return kNoItem; }
+    TreeItem Parent(TreeItem) override { return kNoItem; }
+    uintptr_t ItemData(TreeItem) override { return 0; }
+    void SetImage(TreeItem, int) override {}
+    void SetState(TreeItem, uint32_t) override {}
+    void SortChildren(TreeItem, const TreeCompare&) override {}
+    void Expand(TreeItem) override {}
+    void EnsureVisible(TreeItem) override {}
+    bool SelectItem(TreeItem) override { return true; }
+    TreeItem SelectedItem() override { return kNoItem; }
+
+private:
+    TreeItem m_last = 0;
+};
+
+void SnapshotNoTree(benchmark::State& state) {
+    auto f = std::make_unique<test::ClientFixture>();
+    NullTree tree;
+    CTreeController controller(tree, f->tables, f->settings, f->frame, f->prompt, f->MakePlatform());
+    controller.InsertFixedNodes();
+    CClientMonitor monitor(controller, f->tables, f->settings, f->frame, f->timers);
+    monitor.Attach(&f->pub.block, &f->lock);
+    Publish(f->pub, CS_FULL_READY);
+    for (auto _ : state) {
+        f->pub.block.SetState(CS_FULL_READY);
+        benchmark::DoNotOptimize(monitor.Refresh(false));
+    }
+}
+BENCHMARK(SnapshotNoTree)->Unit(benchmark::kMillisecond);
 
 void Delta10(benchmark::State& state) {
     auto f = FullClient();

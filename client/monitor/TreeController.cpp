@@ -181,17 +181,17 @@ void CTreeController::AddModuleItems(TreeItem processItem, const ProcessRecord& 
     // module table is skipped.
     PrepareNameRanks();
     uint32_t count = std::min<uint32_t>(process.moduleCount, kMaxModulesPerProcess);
-    // Rank in the high half, entry order in the low half: equal names keep
-    // their order.
-    std::vector<uint64_t>& order = m_scratch;
+    // Rank above, entry order (9 bits) below: equal names keep their order.
+    // Ranks stay below the table size, far below 2^23.
+    std::vector<uint32_t>& order = m_scratch;
     order.clear();
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t pos = process.moduleIndex[i];
-        if (pos < m_tables.modules.size()) order.push_back((uint64_t(m_nameRank[pos]) << 32) | i);
+        if (pos < m_tables.modules.size()) order.push_back((m_nameRank[pos] << 9) | i);
     }
     std::sort(order.begin(), order.end());
-    for (uint64_t key : order) {
-        uint32_t pos = process.moduleIndex[uint32_t(key)];
+    for (uint32_t key : order) {
+        uint32_t pos = process.moduleIndex[key & 0x1FF];
         ModuleRecord& m = *m_tables.modules[pos];
         if (m_trusted[pos] < 0) m_trusted[pos] = IsTrusted(m) ? 1 : 0;
         InsertNode(processItem, m.baseName, LevelIcon(m.flags, m_trusted[pos] == 1), reinterpret_cast<uintptr_t>(&m));

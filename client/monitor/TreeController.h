@@ -222,7 +222,7 @@ private:
     // the rank of the base name in the module comparator's key 0.
     std::vector<int8_t> m_trusted;
     std::vector<uint32_t> m_nameRank;
-    std::vector<uint64_t> m_scratch;
+    std::vector<uint32_t> m_scratch;
 };
 
 }  // namespace ub

@@ -5,11 +5,8 @@
 
 namespace ub::test {
 
-CMemoryTree::Node& CMemoryTree::At(TreeItem item) {
-    if (item == kNoItem || item > m_count) throw std::logic_error("tree item " + std::to_string(item) + " does not exist");
-    Node& n = m_chunks[(item - 1) / kChunk][(item - 1) % kChunk];
-    if (!n.alive) throw std::logic_error("tree item " + std::to_string(item) + " was deleted");
-    return n;
+void CMemoryTree::Missing(TreeItem item) {
+    throw std::logic_error("tree item " + std::to_string(item) + " does not exist");
 }
 
 TreeItem CMemoryTree::InsertItem(TreeItem parent, const char* text, int image, uintptr_t data, uint32_t state) {
@@ -27,12 +24,12 @@ TreeItem CMemoryTree::InsertItem(TreeItem parent, const char* text, int image, u
     n.text = text;
     n.image = image;
     n.data = data;
-    n.state = state;
-    n.parent = parent;
+    n.state = uint16_t(state);
+    n.parent = uint32_t(parent);
     n.prev = p.last;
-    if (p.last != kNoItem) At(p.last).next = item;
-    else p.first = item;
-    p.last = item;
+    if (p.last != kNoItem) At(p.last).next = uint32_t(item);
+    else p.first = uint32_t(item);
+    p.last = uint32_t(item);
     ++inserts;
     ++m_live;
     return item;
@@ -45,7 +42,7 @@ void CMemoryTree::Unlink(TreeItem item) {
     else p.first = n.next;
     if (n.next != kNoItem) At(n.next).prev = n.prev;
     else p.last = n.prev;
-    n.next = n.prev = kNoItem;
+    n.next = n.prev = 0;
 }
 
 void CMemoryTree::DeleteItem(TreeItem item) {
@@ -68,10 +65,10 @@ void CMemoryTree::SortChildren(TreeItem parent, const TreeCompare& compare) {
     for (TreeItem k : kids) {
         Node& n = At(k);
         n.prev = p.last;
-        n.next = kNoItem;
-        if (p.last != kNoItem) At(p.last).next = k;
-        else p.first = k;
-        p.last = k;
+        n.next = 0;
+        if (p.last != kNoItem) At(p.last).next = uint32_t(k);
+        else p.first = uint32_t(k);
+        p.last = uint32_t(k);
     }
     ++sorts;
 }

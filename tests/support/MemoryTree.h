@@ -14,14 +14,15 @@ namespace ub::test {
 
 class CMemoryTree : public ITree {
 public:
+    // Links are item numbers; 32 bits keep a node within two cache lines.
     struct Node {
         std::string text;
-        int image = 0;
         uintptr_t data = 0;
-        uint32_t state = 0;
+        int32_t image = 0;
+        uint16_t state = 0;
         bool alive = true;
         bool expanded = false;
-        TreeItem parent = kNoItem, first = kNoItem, last = kNoItem, next = kNoItem, prev = kNoItem;
+        uint32_t parent = 0, first = 0, last = 0, next = 0, prev = 0;
     };
 
     // Called after the selection changed, as a tree window notifies.
@@ -50,7 +51,13 @@ public:
     size_t LiveCount() const { return m_live; }
 
 private:
-    Node& At(TreeItem item);
+    Node& At(TreeItem item) {
+        if (item == kNoItem || item > m_count) Missing(item);
+        Node& n = m_chunks[(item - 1) / kChunk][(item - 1) % kChunk];
+        if (!n.alive) Missing(item);
+        return n;
+    }
+    [[noreturn]] static void Missing(TreeItem item);
     void Unlink(TreeItem item);
 
     // Nodes in fixed chunks, so that references stay valid as the tree grows.
