@@ -13,7 +13,6 @@ namespace {
 using test::ClientFixture;
 using Texts = std::vector<std::string>;
 
-
 // Two processes sharing a DLL that deserves a warning, a trusted system
 // file with a warning flag, a hook DLL, a clean DLL whose version resource
 // has a blank product name, and a process naming a module the client does
