@@ -434,6 +434,18 @@ bool CTreeController::RemoveWarningItem(const ModuleRecord* module) {
     return true;
 }
 
+void CTreeController::PutBackWarning(ModuleRecord* module, int icon) {
+    // A module has at most one item under "Warning list"; should it still
+    // have one, only its icon changes.
+    const uintptr_t data = reinterpret_cast<uintptr_t>(module);
+    if (TreeItem item = FindChildByData(m_tree, m_nodes.warningList, data)) {
+        m_tree.SetImage(item, m_images.Of(icon));
+        return;
+    }
+    InsertNode(m_nodes.warningList, module->baseName, icon, data);
+    SortWarnings();
+}
+
 int CTreeController::QuarantineModule(ModuleRecord* module) {
     if (!module || !m_platform.files) return 0;
     QuarantineEntry* entry = nullptr;
@@ -521,8 +533,7 @@ int CTreeController::RecoverEntry(QuarantineEntry* entry) {
                 else m_tree.SetImage(item, m_images.Of(icon));
             }
         } else if (icon != 0) {
-            InsertNode(m_nodes.warningList, module->baseName, icon, reinterpret_cast<uintptr_t>(module));
-            SortWarnings();
+            PutBackWarning(module, icon);
         }
     }
     entry->status = QS_RECOVERED;
@@ -567,11 +578,7 @@ int CTreeController::RemoveAuthentic(AuthenticEntry* entry) {
     if (item != kNoItem) m_tree.DeleteItem(item);
     if (ModuleRecord* module = entry->module) {
         module->flags &= ~uint32_t(MF_AUTHENTIC);
-        if (module->flags != 0) {
-            InsertNode(m_nodes.warningList, module->baseName, FlagsIcon(module->flags),
-                       reinterpret_cast<uintptr_t>(module));
-            SortWarnings();
-        }
+        if (module->flags != 0) PutBackWarning(module, FlagsIcon(module->flags));
     }
     authentic.erase(it);
     SaveArchive();

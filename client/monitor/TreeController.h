@@ -204,6 +204,9 @@ private:
     // Deletes a module's item under "Warning list"; stops the alert when
     // none is left. False when the module had no item.
     bool RemoveWarningItem(const ModuleRecord* module);
+    // Puts a module back under "Warning list" with this icon; the alert is
+    // not started.
+    void PutBackWarning(ModuleRecord* module, int icon);
     void PrepareNameRanks();
     bool SelectAndRemember(TreeItem item, uintptr_t value);
     ModuleRecord* ModuleAt(uint32_t index) const;

@@ -368,6 +368,18 @@ TEST(AuthenticList, TrustAndRemove) {
     EXPECT_TRUE(a.empty());
 }
 
+TEST(AuthenticList, ModuleStillUnderWarningsGetsNoSecondItem) {
+    // An entry linked to a module that is still a warning (the entry was
+    // linked before the module's flags were replaced): removing it must not
+    // list the module twice.
+    ListFixture f;
+    f.controller.authentic.push_back(std::make_unique<AuthenticEntry>());
+    f.controller.authentic.back()->module = f.hook;
+    f.controller.authentic.back()->path = f.hook->fullPath;
+    EXPECT_EQ(f.controller.RemoveAuthentic(f.controller.authentic.back().get()), 1);
+    EXPECT_EQ(f.Warnings(), (Texts{"hook.dll", "rpm.dll"}));
+}
+
 TEST(Archive, FileErrorsAreShownAndKeepTheLists) {
     ListFixture f;
     f.archive.writeError = FileError::AccessDenied;
