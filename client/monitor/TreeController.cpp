@@ -500,7 +500,7 @@ int CTreeController::CleanEntry(QuarantineEntry* entry) {
         return 1;
     }
     if (!m_prompt.AskYesNo(Format(kCleanQuestion, entry->backupName))) return 1;
-    if (m_platform.files) m_platform.files->DeleteFile(QuarantineFolder() + entry->backupName);
+    if (m_platform.files) m_platform.files->Remove(QuarantineFolder() + entry->backupName);
     if (entry->module) entry->module->flags &= ~uint32_t(MF_QUARANTINED);
     entry->status = QS_CLEANED;
     SaveArchive();
@@ -521,7 +521,7 @@ int CTreeController::RecoverEntry(QuarantineEntry* entry) {
     const bool wasPending = entry->status == QS_PENDING;
     std::string source = wasPending ? RenamedCopyPath(entry->originalPath, entry->backupName)
                                     : QuarantineFolder() + entry->backupName;
-    if (!m_platform.files->MoveFile(source, entry->originalPath)) return 1;
+    if (!m_platform.files->MoveOver(source, entry->originalPath)) return 1;
 
     if (ModuleRecord* module = entry->module) {
         module->flags &= ~uint32_t(MF_QUARANTINED | MF_QUARANTINE_PENDING);

@@ -16,20 +16,20 @@ int32_t MoveIntoQuarantine(IQuarantineFiles& files, const std::string& quarantin
 
     if (files.Exists(sourcePath)) {
         // A renamed copy left by an earlier attempt would block the rename.
-        files.DeleteFile(renamed);
-        if (files.CopyFile(sourcePath, target)) {
-            if (files.DeleteFile(sourcePath)) return MOVE_DONE;
-            files.DeleteFile(target);  // the original stays: no copy either
+        files.Remove(renamed);
+        if (files.CopyOver(sourcePath, target)) {
+            if (files.Remove(sourcePath)) return MOVE_DONE;
+            files.Remove(target);  // the original stays: no copy either
         }
         // Not deletable now (a loaded image): rename it beside itself, for a
         // later call to move.
-        return files.MoveFile(sourcePath, renamed) ? MOVE_RENAMED : MOVE_DENIED;
+        return files.MoveOver(sourcePath, renamed) ? MOVE_RENAMED : MOVE_DENIED;
     }
 
     if (!files.Exists(renamed)) return MOVE_NOTHING;
-    if (files.CopyFile(renamed, target)) {
-        if (files.DeleteFile(renamed)) return MOVE_DONE;
-        files.DeleteFile(target);
+    if (files.CopyOver(renamed, target)) {
+        if (files.Remove(renamed)) return MOVE_DONE;
+        files.Remove(target);
     }
     return MOVE_RENAMED;
 }

@@ -20,11 +20,11 @@ public:
     // Creates a folder; an existing folder or a failure is ignored.
     virtual void CreateFolder(const std::string& path) = 0;
     // Copies a file, replacing an existing target.
-    virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
-    virtual bool DeleteFile(const std::string& path) = 0;
+    virtual bool CopyOver(const std::string& from, const std::string& to) = 0;
+    virtual bool Remove(const std::string& path) = 0;
     // Moves or renames a file, replacing an existing target and writing
     // through; never delayed until a reboot.
-    virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+    virtual bool MoveOver(const std::string& from, const std::string& to) = 0;
     // The current time as a FILETIME (UTC).
     virtual FileTime Now() = 0;
 };

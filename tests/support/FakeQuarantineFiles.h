@@ -34,21 +34,21 @@ public:
         if (key.empty() || key.back() != '\\') key += '\\';
         folders.insert(key);
     }
-    bool CopyFile(const std::string& from, const std::string& to) override {
+    bool CopyOver(const std::string& from, const std::string& to) override {
         log.push_back("copy " + from + " " + to);
         auto it = files.find(Key(from));
         if (it == files.end() || !CanCreate(to) || locked.count(Key(to))) return false;
         files[Key(to)] = it->second;
         return true;
     }
-    bool DeleteFile(const std::string& path) override {
+    bool Remove(const std::string& path) override {
         log.push_back("delete " + path);
         std::string key = Key(path);
         if (!files.count(key) || undeletable.count(key) || locked.count(key)) return false;
         files.erase(key);
         return true;
     }
-    bool MoveFile(const std::string& from, const std::string& to) override {
+    bool MoveOver(const std::string& from, const std::string& to) override {
         log.push_back("move " + from + " " + to);
         std::string src = Key(from), dst = Key(to);
         if (!files.count(src) || locked.count(src) || !CanCreate(to) || undeletable.count(dst) || locked.count(dst))

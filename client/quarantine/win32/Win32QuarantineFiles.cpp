@@ -65,13 +65,13 @@ bool CWin32QuarantineFiles::Exists(const std::string& path) {
 
 void CWin32QuarantineFiles::CreateFolder(const std::string& path) { ::CreateDirectoryA(path.c_str(), nullptr); }
 
-bool CWin32QuarantineFiles::CopyFile(const std::string& from, const std::string& to) {
+bool CWin32QuarantineFiles::CopyOver(const std::string& from, const std::string& to) {
     return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
-bool CWin32QuarantineFiles::DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool CWin32QuarantineFiles::Remove(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
 
-bool CWin32QuarantineFiles::MoveFile(const std::string& from, const std::string& to) {
+bool CWin32QuarantineFiles::MoveOver(const std::string& from, const std::string& to) {
     return ::MoveFileExA(from.c_str(), to.c_str(), kMoveFlags) != 0;
 }
 

@@ -5,12 +5,6 @@
 
 #include <windows.h>
 
-// IQuarantineFiles has members by these names; the A/W macros would rename
-// them in this header only.
-#undef CopyFile
-#undef DeleteFile
-#undef MoveFile
-
 #include <string>
 #include <vector>
 
@@ -23,9 +17,9 @@ class CWin32QuarantineFiles : public IQuarantineFiles {
 public:
     bool Exists(const std::string& path) override;
     void CreateFolder(const std::string& path) override;
-    bool CopyFile(const std::string& from, const std::string& to) override;
-    bool DeleteFile(const std::string& path) override;
-    bool MoveFile(const std::string& from, const std::string& to) override;
+    bool CopyOver(const std::string& from, const std::string& to) override;
+    bool Remove(const std::string& path) override;
+    bool MoveOver(const std::string& from, const std::string& to) override;
     FileTime Now() override;
 };
 
