@@ -336,7 +336,8 @@ TEST_F(KwBitmapButtonTest, DrawTransparentLeavesKeyPixelsUnchanged) {
     } cases[] = {
         {"same size",
          16, 0, 0, 16, 10, true,
-         {{0, 0, kGreen}, {3, 0, kGreen}, {4, 0, kNearKey}, {8, 4, kGreen}, {8, 5, kFace}, {15, 9, kGreen}, {16, 5, kGreen}}},
+         {{0, 0, kGreen}, {3, 0, kGreen}, {4, 0, kNearKey}, {8, 4, kGreen}, {8, 5, kFace}, {15, 9, kGreen},
+          {16, 5, kGreen}}},
         {"twice the size",
          16, 10, 10, 32, 20, true,
          {{10, 10, kGreen}, {17, 10, kGreen}, {18, 10, kNearKey}, {26, 20, kFace}, {41, 29, kGreen}, {42, 20, kGreen}}},

@@ -135,7 +135,8 @@ bool CKwBitmapButton::BuildImages(const char* resourceName) {
     bool ok = m_region && row;
     for (const PixelRun& r : VisibleRuns(derived.data(), width, height, true)) {
         if (!ok) break;
-        ok = ::SetRectRgn(row, r.xStart, r.y, r.xEnd, r.y + 1) && ::CombineRgn(m_region, m_region, row, RGN_OR) != ERROR;
+        ok = ::SetRectRgn(row, r.xStart, r.y, r.xEnd, r.y + 1) &&
+             ::CombineRgn(m_region, m_region, row, RGN_OR) != ERROR;
     }
     if (row) ::DeleteObject(row);
     return ok;

@@ -223,6 +223,8 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_TRAYNOTIFY:
             OnTrayNotify(UINT(wp), UINT(lp));
             return 0;
+        case WM_UB_ALERT_PHASE:
+            return m_alert.Phase();
         case WM_CLOSE:
             // The close box only hides the window; the client stays in the tray.
             Show(SW_MINIMIZE);

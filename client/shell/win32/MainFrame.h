@@ -18,6 +18,8 @@
 namespace ub {
 
 constexpr UINT WM_TRAYNOTIFY = WM_USER;  // 0x400
+// Diagnostic query: answers the tray alert's blink phase (0 idle, 1 or 2).
+constexpr UINT WM_UB_ALERT_PHASE = WM_APP + 1;
 constexpr UINT kTrayIconId = 129;
 constexpr int kFirstPaneId = 0xE900;
 constexpr char kMainFrameClass[] = "UmbrasteadMainFrame";
