@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "client/controls/ListSort.h"
 #include "client/shell/PageGroups.h"
 #include "client/shell/ServiceCommands.h"
 #include "client/shell/TrayAlert.h"
@@ -122,6 +123,16 @@ TEST(ServiceCommands, PathsAreQuoted) {
               "\"C:\\Program Files\\Umbrastead\\UBclient.exe\"");
     EXPECT_EQ(FolderOf("C:\\Guard\\UBclient.exe"), "C:\\Guard\\");
     EXPECT_EQ(FolderOf("UBclient.exe"), "");
+}
+
+TEST(ListSort, HeaderClicksFlipTheDirectionAcrossColumns) {
+    // "FullName" (column 2) three times, then "ModName" (column 0).
+    int key = 0;
+    std::vector<int> keys;
+    for (int column : {2, 2, 2, 0}) keys.push_back(key = NextSortKey(key, column));
+    EXPECT_EQ(keys, (std::vector<int>{5, 4, 5, 0}));
+    EXPECT_TRUE(SortDescending(5));
+    EXPECT_EQ(SortColumn(5), 2);
 }
 
 }  // namespace

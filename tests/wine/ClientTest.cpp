@@ -431,6 +431,38 @@ TEST_F(ClientRun, Step04_EachNodeShowsItsPageGroup) {
     EXPECT_EQ(Tabs(), "N---S");
 }
 
+TEST_F(ClientRun, Step04b_MenuCommandsAndKeysThatPagesIgnore) {
+    HTREEITEM root = s_tree.Root();
+    struct Case {
+        WORD command;
+        const char* node;
+    } cases[] = {{32778, "Processes"}, {32775, "Warning list"}, {32776, "Authentic"}, {32777, "Quarantine"},
+                 {32774, "Standard"}, {57664, "About"}};
+    for (const Case& c : cases) {
+        ::SendMessageA(s_client.frame, WM_COMMAND, c.command, 0);
+        EXPECT_EQ(s_tree.Text(s_tree.Selected()), c.node) << c.command;
+    }
+    (void)root;
+
+    // Enter and Escape leave the page where it is.
+    ::SendMessageA(s_client.frame, WM_COMMAND, 32778, 0);
+    std::string page = VisiblePage();
+    for (HWND c = ::GetWindow(PageFrame(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+        if (c == Header() || !::IsWindowVisible(c)) continue;
+        ::SendMessageA(c, WM_COMMAND, IDOK, 0);
+        ::SendMessageA(c, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(::IsWindowVisible(c));
+    }
+    EXPECT_EQ(VisiblePage(), page);
+
+    // The search dialog opens modally and closes with its Cancel picture.
+    ::PostMessageA(s_client.frame, WM_COMMAND, 32779, 0);
+    HWND search = nullptr;
+    ASSERT_TRUE(PollUntil([&] { return (search = FindClientBox(s_client.pi.dwProcessId, 2222)) != nullptr; }, 10000));
+    Click(::GetDlgItem(search, 2222));
+    EXPECT_TRUE(PollUntil([] { return FindClientBox(s_client.pi.dwProcessId, 2222) == nullptr; }, 10000));
+}
+
 TEST_F(ClientRun, Step05_BackWalksTheHistory) {
     HTREEITEM root = s_tree.Root();
     HTREEITEM processes = s_tree.Child(root, "Processes");

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "client/controls/win32/ListPage.h"
 #include "client/res/resource.h"
 #include "client/shell/ServiceCommands.h"
 #include "client/shell/win32/ShellPlatform.h"
@@ -26,6 +27,14 @@ HICON LoadTrayIcon(int icon) {
 }
 
 }  // namespace
+
+// ---- search dialog ----
+
+bool CSearchDialog::OnCommand(int id, int code, HWND) {
+    if (id != IDC_SEARCH_CANCEL || code != BN_CLICKED) return false;
+    EndDialog(IDCANCEL);
+    return true;
+}
 
 // ---- splitter ----
 
@@ -102,7 +111,15 @@ bool CMainFrame::CreateFrame() {
 
 bool CMainFrame::OnCreate() {
     if (!m_splitter.CreatePane(m_hWnd)) return false;
-    m_pages = std::make_unique<CCwFrame>(m_settings, [](int templateId) {
+    // The pages, made when the page frame is created (after the tree, whose
+    // image list the list pages share).
+    m_pages = std::make_unique<CCwFrame>(m_settings, [this](int templateId) -> std::unique_ptr<CSkinPage> {
+        switch (templateId) {
+            case IDD_PROCESS_MODULES:
+            case IDD_QUARANTINE_LIST:
+            case IDD_AUTHENTIC_LIST:
+            case IDD_WARNING_LIST: return std::make_unique<CListPage>(templateId, m_treeView->Images());
+        }
         return std::make_unique<CSkinPage>(templateId);
     });
     m_treeView = std::make_unique<CCwTreeView>(m_settings, *this, *m_pages, m_hWnd);
@@ -196,6 +213,20 @@ bool CMainFrame::OnCommand(int id) {
         case ID_OPEN_MAIN: OpenMain(); return true;
         case ID_HELP_TOPICS: OpenHelp(); return true;
         case ID_HELP_ONLINE: OpenOnline(); return true;
+        case ID_VIEW_SEARCH: {
+            CSearchDialog search;
+            search.DoModal(m_hWnd);
+            return true;
+        }
+        case ID_NEXT_PANE:
+        case ID_PREV_PANE: {
+            // Two panes: either key moves the focus to the other one.
+            HWND tree = m_treeView->Handle();
+            HWND focus = ::GetFocus();
+            bool inTree = focus == tree;
+            ::SetFocus(inTree ? static_cast<HWND>(*m_pages) : tree);
+            return true;
+        }
     }
     return false;
 }

@@ -85,6 +85,7 @@ void CCwTreeView::BuildImageList() {
         if (index >= 0) m_controller->Images().Set(icon, index);
     }
     TreeView_SetImageList(m_hWnd, list, TVSIL_NORMAL);
+    m_images = list;
 }
 
 void CCwTreeView::InitialUpdate() {

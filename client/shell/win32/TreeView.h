@@ -60,6 +60,7 @@ public:
     CTreeController& Controller() { return *m_controller; }
     CClientTables& Tables() { return m_tables; }
     CWin32Tree& Tree() { return m_tree; }
+    HIMAGELIST Images() const { return m_images; }
     const std::string& ProgramFolder() const { return m_programFolder; }
 
 protected:
@@ -77,6 +78,7 @@ private:
     CCwFrame& m_pages;
     HWND m_mainFrame;
     CWaitDialog m_wait;
+    HIMAGELIST m_images = nullptr;
     std::string m_programPath, m_programFolder;
 
     CWin32Tree m_tree;
