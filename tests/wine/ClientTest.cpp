@@ -141,29 +141,31 @@ void Screenshot(const std::string& name, DWORD settleMs = 700) {
     ::ReleaseDC(nullptr, screen);
 }
 
-// A dialog box of the client titled "Umbrastead" holding this control id
-// (the message box's text is id 0xFFFF), or null.
+struct BoxSearch {
+    DWORD pid;
+    int id;
+    const char* text;
+    HWND found;
+};
+
+BOOL CALLBACK MatchClientBox(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<BoxSearch*>(lp);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hwnd, &owner);
+    char cls[16] = "";
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    if (owner != s->pid || lstrcmpA(cls, "#32770") != 0 || !::IsWindowVisible(hwnd)) return TRUE;
+    HWND item = ::GetDlgItem(hwnd, s->id);
+    if (!item || (s->text && WindowText(item).find(s->text) == std::string::npos)) return TRUE;
+    s->found = hwnd;
+    return FALSE;
+}
+
+// A visible dialog box of the client process holding this control id (a
+// message box's text is id 0xFFFF), optionally with this text, or null.
 HWND FindClientBox(DWORD pid, int controlId, const char* textPart = nullptr) {
-    struct Search {
-        DWORD pid;
-        int id;
-        const char* text;
-        HWND found;
-    } s{pid, controlId, textPart, nullptr};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(hwnd, &owner);
-            char cls[16] = "";
-            ::GetClassNameA(hwnd, cls, sizeof cls);
-            if (owner != s->pid || lstrcmpA(cls, "#32770") != 0 || !::IsWindowVisible(hwnd)) return TRUE;
-            HWND item = ::GetDlgItem(hwnd, s->id);
-            if (!item || (s->text && WindowText(item).find(s->text) == std::string::npos)) return TRUE;
-            s->found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&s));
+    BoxSearch s{pid, controlId, textPart, nullptr};
+    ::EnumWindows(MatchClientBox, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 
