@@ -3,7 +3,12 @@
 namespace ub {
 
 void CTrayAlert::StartAlert() {
-    if (m_phase == 0) m_host.StartBlinkTimer();
+    // Setting the timer again would restart its count: with refreshes
+    // faster than the blink period it would never tick.
+    if (m_phase == 0 && !m_timerSet) {
+        m_host.StartBlinkTimer();
+        m_timerSet = true;
+    }
 }
 
 void CTrayAlert::StopAlert() {
@@ -11,6 +16,7 @@ void CTrayAlert::StopAlert() {
     m_phase = 0;
     m_host.ModifyTrayIcon(kTrayIconNormal, kTrayTipIdle);
     m_host.StopBlinkTimer();
+    m_timerSet = false;
 }
 
 void CTrayAlert::OnTick() {

@@ -28,7 +28,7 @@ class CTrayAlert {
 public:
     explicit CTrayAlert(ITrayHost& host) : m_host(host) {}
 
-    // Sets the blink timer unless blinking has begun; the phase changes at
+    // Sets the blink timer unless it is set already; the phase changes at
     // the first tick.
     void StartAlert();
     // Back to the idle icon and tip; nothing when the phase is 0 (even with
@@ -43,6 +43,7 @@ public:
 private:
     ITrayHost& m_host;
     int m_phase = 0;
+    bool m_timerSet = false;
 };
 
 }  // namespace ub

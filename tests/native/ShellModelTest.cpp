@@ -90,7 +90,7 @@ TEST(TrayAlert, BlinkPhases) {
     CTrayAlert alert(tray);
     alert.StopAlert();  // idle: nothing
     alert.StartAlert();
-    alert.StartAlert();  // before the first tick: the same timer again
+    alert.StartAlert();  // before the first tick: the timer keeps its count
     EXPECT_EQ(alert.Phase(), 0);
     EXPECT_STREQ(alert.Tip(), "Umbrastead");
     alert.OnTick();
@@ -101,8 +101,10 @@ TEST(TrayAlert, BlinkPhases) {
     alert.StopAlert();
     alert.StopAlert();
     const std::string warn = "Please empty warning list to stop warning.";
-    EXPECT_EQ(tray.calls, (std::vector<std::string>{"start", "start", "129 " + warn, "130 " + warn, "129 " + warn,
+    EXPECT_EQ(tray.calls, (std::vector<std::string>{"start", "129 " + warn, "130 " + warn, "129 " + warn,
                                                    "129 Umbrastead", "stop"}));
+    alert.StartAlert();  // after a stop the timer is set again
+    EXPECT_EQ(tray.calls.back(), "start");
 
     // Emptied before the first tick: the stop finds phase 0; the timer that
     // is set still starts the blinking.
