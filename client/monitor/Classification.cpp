@@ -1,7 +1,6 @@
 #include "client/monitor/Classification.h"
 
 #include <cstdio>
-#include <initializer_list>
 
 #include "common/SharedFormat.h"
 #include "common/TextFold.h"
@@ -49,13 +48,14 @@ const char* TrustedSystemFile(size_t i) { return kTrustedSystemFiles[i]; }
 
 namespace {
 
-// path equals a + b, letter case ignored; no string is built.
-bool EqualsJoined(const char* path, const char* a, const char* b) {
-    for (const char* part : {a, b}) {
-        for (; *part; ++part, ++path)
-            if (FoldAscii(*path) != FoldAscii(*part)) return false;  // also stops at path's end
+// What follows `prefix` at the start of `path` (letter case ignored), or
+// null when path does not start with it. No string is built.
+const char* AfterPrefix(const char* path, const std::string& prefix) {
+    for (char c : prefix) {
+        if (FoldAscii(*path) != FoldAscii(c)) return nullptr;  // also stops at path's end
+        ++path;
     }
-    return *path == 0;
+    return path;
 }
 
 }  // namespace
@@ -63,17 +63,14 @@ bool EqualsJoined(const char* path, const char* a, const char* b) {
 bool IsTrustedModulePath(const char* path, const TrustedFolders& folders, IFileAttributes& files) {
     if (path[0] == '\\') return true;
     if (!files.CanReadAttributes(path)) return true;
-    if (EqualsJoined(path, folders.programFolder.c_str(), "UBsvr.exe")) return true;
-    if (EqualsJoined(path, folders.programFolder.c_str(), "UBclient.exe")) return true;
-    if (EqualsJoined(path, folders.windowsFolder.c_str(), "\\explorer.exe")) return true;
-    // The system folder's prefix once, then the names.
-    const char* rest = path;
-    for (const char* part : {folders.systemFolder.c_str(), "\\"}) {
-        for (; *part; ++part, ++rest)
-            if (FoldAscii(*rest) != FoldAscii(*part)) return false;
-    }
+    if (const char* own = AfterPrefix(path, folders.programFolder))
+        if (EqualIgnoreCase(own, "UBsvr.exe") || EqualIgnoreCase(own, "UBclient.exe")) return true;
+    if (const char* shell = AfterPrefix(path, folders.windowsFolder))
+        if (EqualIgnoreCase(shell, "\\explorer.exe")) return true;
+    const char* system = AfterPrefix(path, folders.systemFolder);
+    if (!system || *system != '\\') return false;
     for (const char* name : kTrustedSystemFiles)
-        if (EqualsJoined(rest, name, "")) return true;
+        if (EqualIgnoreCase(system + 1, name)) return true;
     return false;
 }
 

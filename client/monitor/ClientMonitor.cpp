@@ -29,6 +29,11 @@ int CClientMonitor::Refresh(bool requestFull) {
     return 1;
 }
 
+void CClientMonitor::StartRefreshTimer() {
+    m_timerSpeed = m_settings.CliSpeed;
+    m_timers.StartTimer(TIMER_REFRESH, RefreshPeriodMs(m_timerSpeed));
+}
+
 bool CClientMonitor::OnRefreshTimer(unsigned id) {
     if (id == TIMER_FIRST_SNAPSHOT) {
         if (Refresh(true) == 0) return true;  // asked again at the next tick
@@ -45,8 +50,7 @@ bool CClientMonitor::OnRefreshTimer(unsigned id) {
         m_frame.CloseWaitDialog();
         if (m_block) SetServiceSpeed(*m_block, 0, uint32_t(m_settings.SvrSpeed + 1));
         m_timers.StopTimer(TIMER_FIRST_SNAPSHOT);
-        m_timerSpeed = m_settings.CliSpeed;
-        m_timers.StartTimer(TIMER_REFRESH, RefreshPeriodMs(m_timerSpeed));
+        StartRefreshTimer();
         m_synchronised = true;
         return true;
     }
@@ -54,8 +58,7 @@ bool CClientMonitor::OnRefreshTimer(unsigned id) {
         Refresh(false);
         if (m_settings.CliSpeed != m_timerSpeed) {
             m_timers.StopTimer(TIMER_REFRESH);
-            m_timerSpeed = m_settings.CliSpeed;
-            m_timers.StartTimer(TIMER_REFRESH, RefreshPeriodMs(m_timerSpeed));
+            StartRefreshTimer();
         }
         return true;
     }

@@ -45,6 +45,9 @@ public:
     bool Synchronised() const { return m_synchronised; }
 
 private:
+    // Timer 2 at the current CliSpeed's period, remembering that value.
+    void StartRefreshTimer();
+
     CTreeController& m_controller;
     CClientTables& m_tables;
     const CClientSettings& m_settings;

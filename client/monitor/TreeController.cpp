@@ -4,14 +4,10 @@
 #include <numeric>
 
 #include "common/TextFold.h"
+#include "common/ThreeWay.h"
 
 namespace ub {
 namespace {
-
-template <typename T>
-int Sign(T a, T b) {
-    return a < b ? -1 : (b < a ? 1 : 0);
-}
 
 bool IsEnded(uint8_t status) { return status == ST_FINISHED || status == ST_NEW_FINISHED; }
 
@@ -40,9 +36,9 @@ int CompareModules(const ModuleRecord& a, const ModuleRecord& b, int key) {
         case 0: return CompareIgnoreCase(a.baseName, b.baseName);
         case 1: return -CompareIgnoreCase(a.baseName, b.baseName);
         case 2:
-        case 6: return Sign(a.flags, b.flags);
+        case 6: return ThreeWay(a.flags, b.flags);
         case 3:
-        case 7: return -Sign(a.flags, b.flags);
+        case 7: return -ThreeWay(a.flags, b.flags);
         case 4: return CompareIgnoreCase(a.fullPath, b.fullPath);
         case 5: return -CompareIgnoreCase(a.fullPath, b.fullPath);
         default: return 0;
@@ -66,11 +62,11 @@ int CompareProcesses(const ProcessRecord& a, const ProcessRecord& b, int key, co
             r = CompareIgnoreCase(ta, tb);
             break;
         }
-        case 1: r = Sign(a.status, b.status); break;
-        case 2: r = Sign(a.processId, b.processId); break;
-        case 4: r = Sign(ToU64(a.creationTime), ToU64(b.creationTime)); break;
-        case 5: r = Sign(ToU64(a.exitTime), ToU64(b.exitTime)); break;
-        case 6: r = Sign(a.moduleCount, b.moduleCount); break;
+        case 1: r = ThreeWay(a.status, b.status); break;
+        case 2: r = ThreeWay(a.processId, b.processId); break;
+        case 4: r = ThreeWay(ToU64(a.creationTime), ToU64(b.creationTime)); break;
+        case 5: r = ThreeWay(ToU64(a.exitTime), ToU64(b.exitTime)); break;
+        case 6: r = ThreeWay(a.moduleCount, b.moduleCount); break;
     }
     return key % 2 ? -r : r;
 }
@@ -158,6 +154,11 @@ bool CTreeController::IsTrusted(const ModuleRecord& module) {
 
 // ---- tree refresh ----
 
+bool CTreeController::TrustedAt(size_t pos) {
+    if (m_trusted[pos] < 0) m_trusted[pos] = IsTrusted(*m_tables.modules[pos]) ? 1 : 0;
+    return m_trusted[pos] == 1;
+}
+
 void CTreeController::PrepareNameRanks() {
     if (m_nameRank.size() == m_tables.modules.size()) return;
     size_t n = m_tables.modules.size();
@@ -193,8 +194,7 @@ void CTreeController::AddModuleItems(TreeItem processItem, const ProcessRecord& 
     for (uint32_t key : order) {
         uint32_t pos = process.moduleIndex[key & 0x1FF];
         ModuleRecord& m = *m_tables.modules[pos];
-        if (m_trusted[pos] < 0) m_trusted[pos] = IsTrusted(m) ? 1 : 0;
-        InsertNode(processItem, m.baseName, LevelIcon(m.flags, m_trusted[pos] == 1), reinterpret_cast<uintptr_t>(&m));
+        InsertNode(processItem, m.baseName, LevelIcon(m.flags, TrustedAt(pos)), reinterpret_cast<uintptr_t>(&m));
     }
 }
 
@@ -246,10 +246,6 @@ void CTreeController::RefreshTree(int r) {
     const bool snapshot = r == 2;
     m_trusted.assign(m_tables.modules.size(), -1);
     m_nameRank.clear();
-    auto trustedAt = [&](size_t pos) {
-        if (m_trusted[pos] < 0) m_trusted[pos] = IsTrusted(*m_tables.modules[pos]) ? 1 : 0;
-        return m_trusted[pos] == 1;
-    };
 
     if (snapshot) {
         DeleteChildren(m_tree, m_nodes.warningList);
@@ -261,7 +257,7 @@ void CTreeController::RefreshTree(int r) {
     for (size_t pos = 0; pos < m_tables.modules.size(); ++pos) {
         ModuleRecord& m = *m_tables.modules[pos];
         if (!snapshot && !(m.status == ST_NEW || m.status >= ST_UPDATED)) continue;
-        if (m.flags == 0 || m.flags >= MF_AUTHENTIC || trustedAt(pos)) continue;
+        if (m.flags == 0 || m.flags >= MF_AUTHENTIC || TrustedAt(pos)) continue;
         int icon = m_images.Of(LevelIcon(m.flags, false));
         // After a snapshot "Warning list" is empty, and each record is in
         // the table once: no item to look for.

@@ -208,6 +208,8 @@ private:
     // not started.
     void PutBackWarning(ModuleRecord* module, int icon);
     void PrepareNameRanks();
+    // The trusted-path result of a module position, cached for one refresh.
+    bool TrustedAt(size_t pos);
     bool SelectAndRemember(TreeItem item, uintptr_t value);
     ModuleRecord* ModuleAt(uint32_t index) const;
 

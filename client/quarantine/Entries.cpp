@@ -4,6 +4,7 @@
 
 #include "client/monitor/Classification.h"
 #include "common/TextFold.h"
+#include "common/ThreeWay.h"
 
 namespace ub {
 namespace {
@@ -18,11 +19,6 @@ int CompareText(const std::string& a, const std::string& b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-template <typename T>
-int Sign(T a, T b) {
-    return a < b ? -1 : (b < a ? 1 : 0);
-}
-
 int Compare(const std::string& nameA, const std::string& nameB, const std::string& pathA,
             const std::string& pathB, FileTime timeA, FileTime timeB, int32_t wordA, int32_t wordB, int key) {
     if (key < 0) return 0;
@@ -30,8 +26,8 @@ int Compare(const std::string& nameA, const std::string& nameB, const std::strin
     switch (key / 2) {
         case 0: r = CompareText(nameA, nameB); break;
         case 1: r = CompareText(pathA, pathB); break;
-        case 2: r = Sign(ToU64(timeA), ToU64(timeB)); break;  // high halves first, unsigned
-        case 3: r = Sign(wordA, wordB); break;
+        case 2: r = ThreeWay(ToU64(timeA), ToU64(timeB)); break;  // high halves first, unsigned
+        case 3: r = ThreeWay(wordA, wordB); break;
         default: return 0;
     }
     return key % 2 ? -r : r;

@@ -1,11 +1,11 @@
 #include "client/quarantine/QuarantineStore.h"
 
+#include "common/Paths.h"
+
 namespace ub {
 
 std::string RenamedCopyPath(const std::string& originalPath, const std::string& backupName) {
-    size_t slash = originalPath.find_last_of('\\');
-    std::string folder = slash == std::string::npos ? std::string() : originalPath.substr(0, slash + 1);
-    return folder + backupName;
+    return FolderOf(originalPath) + backupName;
 }
 
 int32_t MoveIntoQuarantine(IQuarantineFiles& files, const std::string& quarantineFolder, const std::string& sourcePath,

@@ -12,9 +12,4 @@ std::string ServiceCommandLine(const std::string& programFolder, const char* com
 
 std::string AutostartValue(const std::string& clientPath) { return "\"" + clientPath + "\""; }
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 }  // namespace ub

@@ -20,7 +20,4 @@ std::string ServiceCommandLine(const std::string& programFolder, const char* com
 // The autostart value for the client's full path: quoted.
 std::string AutostartValue(const std::string& clientPath);
 
-// The program folder of a full path: through its last backslash.
-std::string FolderOf(const std::string& path);
-
 }  // namespace ub

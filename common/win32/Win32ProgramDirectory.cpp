@@ -2,14 +2,17 @@
 
 #include <windows.h>
 
+#include "common/Paths.h"
+
 namespace ub {
 
-std::string ProgramDirectory() {
+std::string ProgramPath() {
     char buffer[1024];
     DWORD n = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
     if (n == 0 || n >= sizeof buffer) return std::string();  // failed or cut short
-    std::string program(buffer, n);
-    return program.substr(0, program.find_last_of('\\') + 1);
+    return std::string(buffer, n);
 }
+
+std::string ProgramDirectory() { return FolderOf(ProgramPath()); }
 
 }  // namespace ub

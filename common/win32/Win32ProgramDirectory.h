@@ -6,8 +6,9 @@
 
 namespace ub {
 
-// The folder of the running executable through its last backslash; empty
-// when the module path cannot be read.
+// The full path of the running executable; empty when it cannot be read.
+std::string ProgramPath();
+// Its folder through the last backslash.
 std::string ProgramDirectory();
 
 }  // namespace ub

@@ -8,6 +8,7 @@
 #include "client/shell/PageGroups.h"
 #include "client/shell/ServiceCommands.h"
 #include "client/shell/TrayAlert.h"
+#include "common/Paths.h"
 
 namespace ub {
 namespace {

@@ -227,12 +227,17 @@ protected:
         HWND frame = nullptr;
     };
 
-    static bool StartClient(Client& c) {
+    // Starts bin\UBclient.exe from its own folder.
+    static bool Launch(Client& c) {
         std::string line = "\"" + BinFolder() + "UBclient.exe\"";
         STARTUPINFOA si{};
         si.cb = sizeof si;
-        if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, BinFolder().c_str(), &si, &c.pi))
-            return false;
+        return ::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, BinFolder().c_str(), &si,
+                                &c.pi) != FALSE;
+    }
+    // Launches the client and waits for its main frame.
+    static bool StartClient(Client& c) {
+        if (!Launch(c)) return false;
         ::WaitForInputIdle(c.pi.hProcess, 10000);
         return PollUntil([&] {
             HWND frame = nullptr;
@@ -492,11 +497,7 @@ TEST_F(ClientRun, Step06_CloseBoxHidesAndExitNoKeepsRunning) {
 
 TEST_F(ClientRun, Step07_SecondCopyEndsQuietly) {
     Client second;
-    std::string line = "\"" + BinFolder() + "UBclient.exe\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    ASSERT_TRUE(::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, BinFolder().c_str(), &si,
-                                 &second.pi));
+    ASSERT_TRUE(Launch(second));
     EXPECT_EQ(::WaitForSingleObject(second.pi.hProcess, 30000), WAIT_OBJECT_0) << "the second copy keeps running";
     EXPECT_EQ(FindClientBox(second.pi.dwProcessId, 0xFFFF), nullptr);
     StopClient(second);

@@ -104,4 +104,10 @@ INT_PTR CSkinPage::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
     return CDialog::DialogProc(msg, wp, lp);
 }
 
+bool CSkinBox::OnCommand(int id, int code, HWND) {
+    if (id != m_cancelId || code != BN_CLICKED) return false;
+    EndDialog(IDCANCEL);
+    return true;
+}
+
 }  // namespace ub

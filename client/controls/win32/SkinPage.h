@@ -54,4 +54,17 @@ protected:
     std::vector<std::unique_ptr<CKwBitmapButton>> m_buttons;
 };
 
+// A modal skinned box: Escape and its own Cancel picture end it.
+class CSkinBox : public CSkinPage {
+public:
+    CSkinBox(int templateId, int cancelId) : CSkinPage(templateId), m_cancelId(cancelId) {}
+
+protected:
+    void OnCancel() override { EndDialog(IDCANCEL); }
+    bool OnCommand(int id, int code, HWND control) override;
+
+private:
+    int m_cancelId;
+};
+
 }  // namespace ub

@@ -28,14 +28,6 @@ HICON LoadTrayIcon(int icon) {
 
 }  // namespace
 
-// ---- search dialog ----
-
-bool CSearchDialog::OnCommand(int id, int code, HWND) {
-    if (id != IDC_SEARCH_CANCEL || code != BN_CLICKED) return false;
-    EndDialog(IDCANCEL);
-    return true;
-}
-
 // ---- splitter ----
 
 HWND CSplitter::CreatePane(HWND parent) {
@@ -214,7 +206,9 @@ bool CMainFrame::OnCommand(int id) {
         case ID_HELP_TOPICS: OpenHelp(); return true;
         case ID_HELP_ONLINE: OpenOnline(); return true;
         case ID_VIEW_SEARCH: {
-            CSearchDialog search;
+            // The search dialog; its search comes with the search work, for
+            // now it opens and closes.
+            CSkinBox search(IDD_SEARCH, IDC_SEARCH_CANCEL);
             search.DoModal(m_hWnd);
             return true;
         }

@@ -24,17 +24,6 @@ constexpr UINT kTrayIconId = 129;
 constexpr int kFirstPaneId = 0xE900;
 constexpr char kMainFrameClass[] = "UmbrasteadMainFrame";
 
-// The file search dialog; its search comes with the search page's work,
-// for now it opens and closes.
-class CSearchDialog : public CSkinPage {
-public:
-    CSearchDialog() : CSkinPage(134) {}
-
-protected:
-    void OnCancel() override { EndDialog(IDCANCEL); }
-    bool OnCommand(int id, int code, HWND control) override;
-};
-
 // One row, two columns: the tree, a draggable bar, the page frame. The
 // right column keeps at least 500 pixels while the window is wide enough.
 class CSplitter : public win::CWindow {

@@ -23,6 +23,15 @@ int CWin32SystemIcons::SmallIconIndex(const char* path) {
     return info.iIcon;
 }
 
+const OSVERSIONINFOA* OsVersion() {
+    static OSVERSIONINFOA version{};
+    static const bool read = [] {
+        version.dwOSVersionInfoSize = sizeof version;
+        return ::GetVersionExA(&version) != FALSE;
+    }();
+    return read ? &version : nullptr;
+}
+
 HIMAGELIST SystemSmallImageList() {
     SHFILEINFOA info{};
     return reinterpret_cast<HIMAGELIST>(
@@ -51,12 +60,6 @@ void RunServiceCommand(const std::string& programFolder, const char* command) {
         ::CloseHandle(pi.hThread);
         ::CloseHandle(pi.hProcess);
     }
-}
-
-std::string ProgramPath() {
-    char path[1024] = "";
-    DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    return n && n < sizeof path ? std::string(path, n) : std::string();
 }
 
 }  // namespace ub

@@ -31,6 +31,10 @@ public:
     int SmallIconIndex(const char* path) override;
 };
 
+// The system's version, read once at the first call; null when it cannot
+// be read.
+const OSVERSIONINFOA* OsVersion();
+
 // The system's small-icon image list.
 HIMAGELIST SystemSmallImageList();
 
@@ -40,8 +44,5 @@ void WriteAutostart(const std::string& clientPath);
 
 // Starts "<program folder>Sc.exe <verb> Umbrastead" hidden and does not wait.
 void RunServiceCommand(const std::string& programFolder, const char* command);
-
-// The full path of the running program.
-std::string ProgramPath();
 
 }  // namespace ub

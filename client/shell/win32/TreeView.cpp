@@ -5,6 +5,7 @@
 #include "client/res/resource.h"
 #include "client/shell/ServiceCommands.h"
 #include "client/shell/win32/PageFrame.h"
+#include "common/Paths.h"
 #include "common/win32/Win32ProgramDirectory.h"
 
 namespace ub {
@@ -28,11 +29,7 @@ void CWaitDialog::Layout() {
     CSkinPage::Layout();
 }
 
-bool CWaitDialog::OnCommand(int id, int code, HWND) {
-    if (id != IDC_WAIT_CANCEL || code != BN_CLICKED) return false;
-    EndDialog(IDCANCEL);
-    return true;
-}
+CWaitDialog::CWaitDialog() : CSkinBox(kWaitTemplate, IDC_WAIT_CANCEL) {}
 
 // ---- tree view ----
 
@@ -49,9 +46,8 @@ CCwTreeView::CCwTreeView(CClientSettings& settings, IClientFrame& frame, CCwFram
     platform.archive = m_archive.get();
     platform.folders = ReadTrustedFolders();
     platform.wideToAnsi = Win32WideToAnsi;
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (::GetVersionExA(&version)) platform.windows2000 = version.dwMajorVersion == 5 && version.dwMinorVersion == 0;
+    if (const OSVERSIONINFOA* version = OsVersion())
+        platform.windows2000 = version->dwMajorVersion == 5 && version->dwMinorVersion == 0;
     m_controller = std::make_unique<CTreeController>(m_tree, m_tables, m_settings, m_frame, m_prompt, platform);
     m_monitor = std::make_unique<CClientMonitor>(*m_controller, m_tables, m_settings, m_frame,
                                                  static_cast<ITimerHost&>(*this));

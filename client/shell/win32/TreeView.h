@@ -26,16 +26,14 @@ class CCwFrame;
 constexpr int kWaitTemplate = 135;
 
 // "Connecting to server, please waiting..." until the first snapshot.
-class CWaitDialog : public CSkinPage {
+class CWaitDialog : public CSkinBox {
 public:
-    CWaitDialog() : CSkinPage(kWaitTemplate) {}
+    CWaitDialog();
     bool Exists() const { return m_hWnd != nullptr; }
 
 protected:
     void Layout() override;
     void OnOK() override { EndDialog(IDOK); }
-    void OnCancel() override { EndDialog(IDCANCEL); }
-    bool OnCommand(int id, int code, HWND control) override;
 };
 
 class CCwTreeView : public win::CWindow, private ITimerHost {

@@ -5,14 +5,13 @@
 
 #include "client/shell/ClientSettings.h"
 #include "client/shell/win32/MainFrame.h"
+#include "client/shell/win32/ShellPlatform.h"
 #include "client/shell/win32/Win32SettingsRegistry.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // NT family, version 5 or later.
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!::GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT || version.dwMajorVersion < 5)
-        return 0;
+    const OSVERSIONINFOA* version = ub::OsVersion();
+    if (!version || version->dwPlatformId != VER_PLATFORM_WIN32_NT || version->dwMajorVersion < 5) return 0;
 
     static ub::CClientSettings settings;
     {
