@@ -247,8 +247,15 @@ TEST_F(ServiceRun, Step02_WithoutClientOneSnapshotThenNothing) {
     ASSERT_TRUE(ServiceRunning());
     ASSERT_TRUE(PollUntil([] { return Block().State() == CS_FULL_READY; }))
         << "no first snapshot; state " << int(Block().State());
-    EXPECT_GE(Block().ProcessCount(), 8u);
-    EXPECT_GT(Block().ModuleCount(), 0u);
+    // The state is set before the slots and counts are filled: the counts
+    // are read under the sync mutex, as the client reads them.
+    uint32_t processes = 0, modules = 0;
+    ASSERT_TRUE(s_channel->Lock().Acquire());
+    processes = Block().ProcessCount();
+    modules = Block().ModuleCount();
+    s_channel->Lock().Release();
+    EXPECT_GE(processes, 8u);
+    EXPECT_GT(modules, 0u);
 
     int published = 0;
     ASSERT_TRUE(WaitUntilIdle(&published));
