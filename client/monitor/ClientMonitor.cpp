@@ -15,6 +15,10 @@ void CClientMonitor::Start() { m_timers.StartTimer(TIMER_FIRST_SNAPSHOT, kFirstS
 
 int CClientMonitor::Refresh(bool requestFull) {
     if (!m_block || !m_lock) return 0;
+    // Never inside another refresh or a list operation (a tick that fires
+    // in their message boxes): skipped, a later tick catches up.
+    if (m_controller.Busy()) return 0;
+    CTreeController::Operation busy(m_controller);
     int r = SyncFromChannel(*m_block, *m_lock, requestFull, m_tables);
     if (r == 0) return 0;
     if (r == 2) {

@@ -37,7 +37,8 @@ public:
     // After a successful registration: timer 1 starts asking for a snapshot.
     void Start();
 
-    // One refresh; 0 when nothing was merged, else 1.
+    // One refresh; 0 when nothing was merged, else 1. Nothing is merged
+    // while the controller is busy with a refresh or a list operation.
     int Refresh(bool requestFull);
     // The timer handler; false for a timer that is not the monitor's.
     bool OnRefreshTimer(unsigned id);

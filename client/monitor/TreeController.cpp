@@ -396,6 +396,7 @@ bool CTreeController::SaveArchive() {
 }
 
 void CTreeController::ReloadLists() {
+    Operation busy(*this);
     authentic.clear();
     quarantine.clear();
     DeleteChildren(m_tree, m_nodes.quarantine);
@@ -443,6 +444,7 @@ void CTreeController::PutBackWarning(ModuleRecord* module, int icon) {
 }
 
 int CTreeController::QuarantineModule(ModuleRecord* module) {
+    Operation busy(*this);
     if (!module || !m_platform.files) return 0;
     QuarantineEntry* entry = nullptr;
     for (auto& e : quarantine) {
@@ -490,6 +492,7 @@ int CTreeController::QuarantineModule(ModuleRecord* module) {
 }
 
 int CTreeController::CleanEntry(QuarantineEntry* entry) {
+    Operation busy(*this);
     if (!entry) return 1;
     if (entry->status != QS_QUAR) {
         m_prompt.Message(kCleanRefused);
@@ -504,6 +507,7 @@ int CTreeController::CleanEntry(QuarantineEntry* entry) {
 }
 
 int CTreeController::RecoverEntry(QuarantineEntry* entry) {
+    Operation busy(*this);
     if (!entry) return 1;
     if (entry->status != QS_PENDING && entry->status != QS_QUAR) {
         m_prompt.Message(kRecoverRefused);
@@ -538,6 +542,7 @@ int CTreeController::RecoverEntry(QuarantineEntry* entry) {
 }
 
 bool CTreeController::CleanHistory() {
+    Operation busy(*this);
     if (!m_prompt.AskYesNo(kCleanHistoryQuestion)) return false;
     quarantine.erase(std::remove_if(quarantine.begin(), quarantine.end(),
                                     [](const std::unique_ptr<QuarantineEntry>& e) { return uint32_t(e->status) > 1; }),
@@ -547,6 +552,7 @@ bool CTreeController::CleanHistory() {
 }
 
 int CTreeController::AuthenticateModule(ModuleRecord* module) {
+    Operation busy(*this);
     if (!module) return 0;
     module->flags |= MF_AUTHENTIC;
     RemoveWarningItem(module);
@@ -567,6 +573,7 @@ int CTreeController::AuthenticateModule(ModuleRecord* module) {
 }
 
 int CTreeController::RemoveAuthentic(AuthenticEntry* entry) {
+    Operation busy(*this);
     auto it = std::find_if(authentic.begin(), authentic.end(),
                            [entry](const std::unique_ptr<AuthenticEntry>& e) { return e.get() == entry; });
     if (!entry || it == authentic.end()) return 0;

@@ -181,6 +181,22 @@ public:
     bool IsTrusted(const ModuleRecord& module);
     bool IsWarning(const ModuleRecord& module) { return ub::IsWarning(module.flags, IsTrusted(module)); }
 
+    // A refresh or a list operation in progress. Their message boxes run
+    // modal loops that dispatch the refresh timers; a refresh merged there
+    // would free the records and entries the outer step still holds. While
+    // one lives, Busy() is true and refresh ticks are skipped.
+    class Operation {
+    public:
+        explicit Operation(CTreeController& controller) : m_controller(controller) { ++m_controller.m_busy; }
+        ~Operation() { --m_controller.m_busy; }
+        Operation(const Operation&) = delete;
+        Operation& operator=(const Operation&) = delete;
+
+    private:
+        CTreeController& m_controller;
+    };
+    bool Busy() const { return m_busy > 0; }
+
     // The lists, their archive and their operations.
     AuthenticList authentic;
     QuarantineList quarantine;
@@ -228,6 +244,7 @@ private:
     std::vector<int8_t> m_trusted;
     std::vector<uint32_t> m_nameRank;
     std::vector<uint32_t> m_scratch;
+    int m_busy = 0;
 };
 
 }  // namespace ub

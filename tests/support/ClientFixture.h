@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -37,20 +38,35 @@ public:
 
 // Records every box; questions take their answers from a queue (No when it
 // is empty).
+// `whileOpen` runs while a box is "open", as the timers of a real box's
+// modal loop do.
 class FakePrompt : public IPrompt {
 public:
     std::vector<std::string> messages, questions, fileErrors;
     std::deque<bool> answers;
-    void Message(const std::string& text) override { messages.push_back(text); }
+    std::function<void()> whileOpen;
+    void Message(const std::string& text) override {
+        messages.push_back(text);
+        Open();
+    }
     bool AskYesNo(const std::string& text) override {
         questions.push_back(text);
+        Open();
         if (answers.empty()) return false;
         bool a = answers.front();
         answers.pop_front();
         return a;
     }
-    void FileError(const std::string& text) override { fileErrors.push_back(text); }
+    void FileError(const std::string& text) override {
+        fileErrors.push_back(text);
+        Open();
+    }
     size_t Boxes() const { return messages.size() + questions.size() + fileErrors.size(); }
+
+private:
+    void Open() {
+        if (whileOpen) whileOpen();
+    }
 };
 
 // Every file exists unless listed as missing.

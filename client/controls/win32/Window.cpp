@@ -87,13 +87,19 @@ LRESULT CALLBACK CWindow::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
         if (self) self->Attach(hwnd);
     }
     if (!self) return ::DefWindowProcA(hwnd, msg, wp, lp);
+    // Nothing escapes into the system's code: a failed handler (out of
+    // memory) leaves the message unhandled.
+    LRESULT r = 0;
+    try {
+        r = self->WindowProc(msg, wp, lp);
+    } catch (...) {
+        r = 0;
+    }
     if (msg == WM_NCDESTROY) {
-        LRESULT r = self->WindowProc(msg, wp, lp);
         if (self->m_hWnd == hwnd) self->Detach();
         self->OnFinalMessage();
-        return r;
     }
-    return self->WindowProc(msg, wp, lp);
+    return r;
 }
 
 HWND CDialog::CreateModeless(HWND parent) {
@@ -136,7 +142,12 @@ INT_PTR CALLBACK CDialog::StaticDialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
         }
     }
     if (!self) return FALSE;
-    INT_PTR r = self->DialogProc(msg, wp, lp);
+    INT_PTR r = FALSE;
+    try {
+        r = self->DialogProc(msg, wp, lp);
+    } catch (...) {
+        r = FALSE;
+    }
     if (msg == WM_NCDESTROY) {
         ::RemovePropA(hwnd, kObjectProperty);
         self->m_hWnd = nullptr;

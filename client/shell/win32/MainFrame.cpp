@@ -5,6 +5,9 @@
 #include <cstring>
 
 #include "client/controls/win32/ListPage.h"
+#include "client/pages/win32/WarnListPage.h"
+#include "client/quarantine/win32/AuthenticPage.h"
+#include "client/quarantine/win32/QuarantinePage.h"
 #include "client/res/resource.h"
 #include "client/shell/ServiceCommands.h"
 #include "client/shell/win32/ShellPlatform.h"
@@ -106,11 +109,15 @@ bool CMainFrame::OnCreate() {
     // The pages, made when the page frame is created (after the tree, whose
     // image list the list pages share).
     m_pages = std::make_unique<CCwFrame>(m_settings, [this](int templateId) -> std::unique_ptr<CSkinPage> {
+        CTreeController& controller = m_treeView->Controller();
         switch (templateId) {
+            case IDD_WARNING_LIST:
+                return std::make_unique<CWarnListPage>(controller, m_treeView->Tables(), m_treeView->Images());
+            case IDD_AUTHENTIC_LIST: return std::make_unique<CAuthenticPage>(controller, m_treeView->Images());
+            case IDD_QUARANTINE_LIST: return std::make_unique<CQuarantinePage>(controller);
             case IDD_PROCESS_MODULES:
-            case IDD_QUARANTINE_LIST:
-            case IDD_AUTHENTIC_LIST:
-            case IDD_WARNING_LIST: return std::make_unique<CListPage>(templateId, m_treeView->Images());
+                return std::make_unique<CListPage>(templateId, m_treeView->Images(),
+                                                   [&controller](int icon) { return controller.Images().Of(icon); });
         }
         return std::make_unique<CSkinPage>(templateId);
     });
@@ -223,6 +230,16 @@ bool CMainFrame::OnCommand(int id) {
         }
     }
     return false;
+}
+
+bool CMainFrame::PreTranslateMessage(MSG* msg) {
+    if (!m_hWnd) return false;
+    const bool key = msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN;
+    // IsDialogMessage swallows what it is given: the pane keys go first.
+    if (key && msg->wParam == VK_F6) return ::TranslateAcceleratorA(m_hWnd, m_accelerators, msg) != 0;
+    HWND page = m_pages ? m_pages->VisiblePage() : nullptr;
+    if (page && ::IsWindowVisible(page) && ::IsDialogMessageA(page, msg)) return true;
+    return ::TranslateAcceleratorA(m_hWnd, m_accelerators, msg) != 0;
 }
 
 LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {

@@ -57,6 +57,11 @@ public:
     bool CreateFrame();
     void InitialUpdate() { m_treeView->InitialUpdate(); }
     HACCEL Accelerators() const { return m_accelerators; }
+    // The message loop's look at a message before it is dispatched: F6 and
+    // Shift+F6 move between the panes from anywhere; the page on show then
+    // handles its own keys (Tab, editing keys, Enter and Escape), the frame's
+    // accelerators take the rest. True when the message was handled.
+    bool PreTranslateMessage(MSG* msg);
 
     // The alert and the refresh's news for the page on show.
     void StartAlert() override { m_alert.StartAlert(); }

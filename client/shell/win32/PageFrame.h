@@ -72,6 +72,11 @@ public:
     void Reselect(uintptr_t value);
 
     int CurrentGroup() const { return m_current; }
+    // The page on show, or null.
+    HWND VisiblePage() const {
+        CSkinPage* page = m_groups[size_t(m_current)].Current();
+        return page ? page->Handle() : nullptr;
+    }
     const CPageGroup& Group(int index) const { return m_groups[size_t(index)]; }
     CHeaderBar& Header() { return m_header; }
 

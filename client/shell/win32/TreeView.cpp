@@ -147,10 +147,15 @@ void CCwTreeView::NavigateBack() {
 LRESULT CCwTreeView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_TIMER: {
+            // A tick inside a message box of a refresh is skipped by the
+            // monitor; the outer refresh still runs and handles the
+            // selection when it is over.
+            const bool outer = !m_refreshing;
             m_refreshing = true;
             bool mine = m_monitor->OnRefreshTimer(unsigned(wp));
-            m_refreshing = false;
+            m_refreshing = !outer;
             if (!mine) break;
+            if (!outer) return 0;
             // A selection the refresh changed (its item was deleted) is shown
             // now, with the rebuilt records.
             TreeItem selected = m_tree.SelectedItem();

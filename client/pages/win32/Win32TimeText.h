@@ -1,0 +1,14 @@
+// A FILETIME (UTC) shown as local time with a strftime pattern.
+#pragma once
+
+#include <string>
+
+#include "client/pages/TimeText.h"
+#include "common/SharedFormat.h"
+
+namespace ub {
+
+// "" when the time cannot be converted.
+std::string LocalTimeText(const FileTime& utc, const char* pattern);
+
+}  // namespace ub
