@@ -64,6 +64,16 @@ void CListPage::MoveButton(int id, int x, int y, bool top) {
                    SWP_NOSIZE | SWP_NOACTIVATE | (top ? 0 : SWP_NOZORDER));
 }
 
+int CListPage::ShowContext(uintptr_t) {
+    Refill();
+    return 1;
+}
+
+int CListPage::OnTablesChanged(int mode, uintptr_t) {
+    if (mode == 2) Refill();
+    return 0;
+}
+
 int CListPage::Reselect(uintptr_t value) {
     win::CListView list = ListView();
     if (!value || !list) return 0;

@@ -32,6 +32,12 @@ public:
     HWND List() const { return Item(kListId); }
     int SortKey() const { return m_sortKey; }
 
+    // Fills the list with the page's rows.
+    int ShowContext(uintptr_t parameter) override;
+    // The rows stay as they are while the page is on screen, but after a
+    // snapshot every record and entry they point to is new: the list is
+    // filled again.
+    int OnTablesChanged(int mode, uintptr_t parameter) override;
     // Selects, focuses and shows the row whose item data is `value`; 1 when
     // there is one, 0 otherwise (also for an empty value).
     int Reselect(uintptr_t value) override;
@@ -48,6 +54,9 @@ protected:
     // Replaces every row: `rows` in the order they are inserted at the top,
     // then sorted once with the current key; no row selected or focused.
     void Fill(std::vector<ListRow> rows);
+    // The page's rows, in the order a fill inserts them.
+    virtual std::vector<ListRow> Rows() { return {}; }
+    void Refill() { Fill(Rows()); }
     // Sorts the rows with the current key.
     void SortRows();
     // The page's order of two rows' item data for the current key.

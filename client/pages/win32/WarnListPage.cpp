@@ -18,19 +18,7 @@ BOOL CWarnListPage::OnInitDialog() {
     return TRUE;
 }
 
-void CWarnListPage::FillRows() { Fill(WarningRows(m_controller, m_tables)); }
-
-int CWarnListPage::ShowContext(uintptr_t) {
-    FillRows();
-    return 1;
-}
-
-int CWarnListPage::OnTablesChanged(int mode, uintptr_t) {
-    // The rows stay as they are while the page is on screen, but a snapshot
-    // replaced every record they point to.
-    if (mode == 2) FillRows();
-    return 0;
-}
+std::vector<ListRow> CWarnListPage::Rows() { return WarningRows(m_controller, m_tables); }
 
 int CWarnListPage::CompareRows(uintptr_t a, uintptr_t b) const { return CompareWarningRows(a, b, m_sortKey); }
 
@@ -49,11 +37,11 @@ bool CWarnListPage::OnCommand(int id, int code, HWND) {
     CTreeController::Operation busy(m_controller);
     if (id == IDC_AUTHIT) {
         ForEachSelected([this](uintptr_t data) { m_controller.AuthenticateModule(reinterpret_cast<ModuleRecord*>(data)); });
-        FillRows();
+        Refill();
     } else {
         int last = ForEachSelected(
             [this](uintptr_t data) { m_controller.QuarantineModule(reinterpret_cast<ModuleRecord*>(data)); });
-        FillRows();
+        Refill();
         ListView().EnsureVisible(ScrollRowAfter(last));
     }
     return true;

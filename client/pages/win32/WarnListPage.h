@@ -13,9 +13,6 @@ class CWarnListPage : public CListPage {
 public:
     CWarnListPage(CTreeController& controller, CClientTables& tables, HIMAGELIST images);
 
-    int ShowContext(uintptr_t parameter) override;
-    int OnTablesChanged(int mode, uintptr_t parameter) override;
-
 protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
@@ -23,9 +20,9 @@ protected:
     void OnResized(int cx, int cy) override;
     void OnDoubleClick() override;
 
-private:
-    void FillRows();
+    std::vector<ListRow> Rows() override;
 
+private:
     CTreeController& m_controller;
     CClientTables& m_tables;
 };

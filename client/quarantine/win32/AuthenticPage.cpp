@@ -17,20 +17,8 @@ BOOL CAuthenticPage::OnInitDialog() {
     return TRUE;
 }
 
-void CAuthenticPage::FillRows() {
-    Fill(AuthenticRows(m_controller.authentic,
-                       [](const FileTime& t) { return LocalTimeText(t, kListTimePattern); }));
-}
-
-int CAuthenticPage::ShowContext(uintptr_t) {
-    FillRows();
-    return 1;
-}
-
-int CAuthenticPage::OnTablesChanged(int mode, uintptr_t) {
-    // A snapshot reloads the lists: the rows' entries are gone.
-    if (mode == 2) FillRows();
-    return 0;
+std::vector<ListRow> CAuthenticPage::Rows() {
+    return AuthenticRows(m_controller.authentic, [](const FileTime& t) { return LocalTimeText(t, kListTimePattern); });
 }
 
 int CAuthenticPage::CompareRows(uintptr_t a, uintptr_t b) const { return CompareAuthenticRows(a, b, m_sortKey); }
@@ -46,7 +34,7 @@ bool CAuthenticPage::OnCommand(int id, int code, HWND) {
     if (code != BN_CLICKED || id != IDC_CLEAN) return false;
     CTreeController::Operation busy(m_controller);
     ForEachSelected([this](uintptr_t data) { m_controller.RemoveAuthentic(reinterpret_cast<AuthenticEntry*>(data)); });
-    FillRows();
+    Refill();
     return true;
 }
 

@@ -12,9 +12,6 @@ class CAuthenticPage : public CListPage {
 public:
     CAuthenticPage(CTreeController& controller, HIMAGELIST images);
 
-    int ShowContext(uintptr_t parameter) override;
-    int OnTablesChanged(int mode, uintptr_t parameter) override;
-
 protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
@@ -22,9 +19,9 @@ protected:
     void OnResized(int cx, int cy) override;
     void OnDoubleClick() override;
 
-private:
-    void FillRows();
+    std::vector<ListRow> Rows() override;
 
+private:
     CTreeController& m_controller;
 };
 

@@ -18,20 +18,8 @@ BOOL CQuarantinePage::OnInitDialog() {
     return TRUE;
 }
 
-void CQuarantinePage::FillRows() {
-    Fill(QuarantineRows(m_controller.quarantine,
-                        [](const FileTime& t) { return LocalTimeText(t, kListTimePattern); }));
-}
-
-int CQuarantinePage::ShowContext(uintptr_t) {
-    FillRows();
-    return 1;
-}
-
-int CQuarantinePage::OnTablesChanged(int mode, uintptr_t) {
-    // A snapshot reloads the lists: the rows' entries are gone.
-    if (mode == 2) FillRows();
-    return 0;
+std::vector<ListRow> CQuarantinePage::Rows() {
+    return QuarantineRows(m_controller.quarantine, [](const FileTime& t) { return LocalTimeText(t, kListTimePattern); });
 }
 
 int CQuarantinePage::CompareRows(uintptr_t a, uintptr_t b) const { return CompareQuarantineRows(a, b, m_sortKey); }
@@ -55,12 +43,12 @@ bool CQuarantinePage::OnCommand(int id, int code, HWND) {
                 if (id == IDC_RECOVER) m_controller.RecoverEntry(entry);
                 else m_controller.CleanEntry(entry);
             });
-            FillRows();
+            Refill();
             ListView().EnsureVisible(ScrollRowAfter(last));
             return true;
         }
         case IDC_CLEAN_HISTORY:
-            if (m_controller.CleanHistory()) FillRows();
+            if (m_controller.CleanHistory()) Refill();
             return true;
     }
     return false;

@@ -12,18 +12,15 @@ class CQuarantinePage : public CListPage {
 public:
     explicit CQuarantinePage(CTreeController& controller);
 
-    int ShowContext(uintptr_t parameter) override;
-    int OnTablesChanged(int mode, uintptr_t parameter) override;
-
 protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
     int CompareRows(uintptr_t a, uintptr_t b) const override;
     void OnResized(int cx, int cy) override;
 
-private:
-    void FillRows();
+    std::vector<ListRow> Rows() override;
 
+private:
     CTreeController& m_controller;
 };
 
