@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -468,6 +470,90 @@ TEST_F(ClientRun, Step04b_MenuCommandsAndKeysThatPagesIgnore) {
     ASSERT_TRUE(PollUntil([&] { return (search = FindClientBox(s_client.pi.dwProcessId, 2222)) != nullptr; }, 10000));
     Click(::GetDlgItem(search, 2222));
     EXPECT_TRUE(PollUntil([] { return FindClientBox(s_client.pi.dwProcessId, 2222) == nullptr; }, 10000));
+}
+
+// Keys typed for real (SendInput) reach the page on show: Tab moves
+// between its controls, Ctrl+C copies from a read-only edit field, Enter
+// and Escape leave the page where it is, F6 still moves to the tree.
+TEST_F(ClientRun, Step04c_PageKeys) {
+    HTREEITEM processes = s_tree.Child(s_tree.Root(), "Processes");
+    ASSERT_TRUE(s_tree.Select(processes));
+    Click(::GetDlgItem(Header(), 2002));  // the system information page
+    ASSERT_EQ(VisiblePage(), "PcName");
+    HWND page = nullptr;
+    for (HWND c = ::GetWindow(PageFrame(), GW_CHILD); c && !page; c = ::GetWindow(c, GW_HWNDNEXT))
+        if (c != Header() && ::IsWindowVisible(c)) page = c;
+    HWND first = ::GetDlgItem(page, 1050), second = ::GetDlgItem(page, 1051);
+    ASSERT_TRUE(first && second);
+    const char kText[] = "C:\\key test\\copied";
+    ::SendMessageA(first, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kText));
+
+    DWORD thread = ::GetWindowThreadProcessId(s_client.frame, nullptr);
+    auto focus = [thread] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+    };
+    auto keys = [](std::initializer_list<std::pair<WORD, bool>> strokes) {
+        std::vector<INPUT> in;
+        for (auto [vk, down] : strokes) {
+            INPUT i{};
+            i.type = INPUT_KEYBOARD;
+            i.ki.wVk = vk;
+            i.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+            in.push_back(i);
+        }
+        ::SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
+    };
+    auto press = [&](WORD vk) { keys({{vk, true}, {vk, false}}); };
+
+    // A real click puts the focus into the first edit field.
+    ::SetForegroundWindow(s_client.frame);
+    RECT r{};
+    ::GetWindowRect(first, &r);
+    INPUT click[3] = {};
+    for (INPUT& i : click) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = LONG(((r.left + r.right) / 2) * 65535 / (::GetSystemMetrics(SM_CXSCREEN) - 1));
+        i.mi.dy = LONG(((r.top + r.bottom) / 2) * 65535 / (::GetSystemMetrics(SM_CYSCREEN) - 1));
+    }
+    click[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    click[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    ::SendInput(3, click, sizeof(INPUT));
+    ASSERT_TRUE(PollUntil([&] { return focus() == first; }, 10000)) << "focus " << focus();
+
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+    ::SendMessageA(first, EM_SETSEL, 0, -1);
+    keys({{VK_CONTROL, true}, {'C', true}, {'C', false}, {VK_CONTROL, false}});
+    std::string copied;
+    EXPECT_TRUE(PollUntil([&] {
+        if (!::OpenClipboard(nullptr)) return false;
+        if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
+            if (const char* text = static_cast<const char*>(::GlobalLock(data))) {
+                copied = text;
+                ::GlobalUnlock(data);
+            }
+        }
+        ::CloseClipboard();
+        return copied == kText;
+    }, 10000)) << "clipboard: " << copied;
+
+    press(VK_TAB);
+    EXPECT_TRUE(PollUntil([&] { return focus() == second; }, 10000)) << "Tab left the focus at " << focus();
+    press(VK_RETURN);
+    press(VK_ESCAPE);
+    press(VK_TAB);  // the keys are handled in order: once this one is, the two before were
+    EXPECT_TRUE(PollUntil([&] { return focus() == ::GetDlgItem(page, 1052); }, 10000));
+    EXPECT_TRUE(::IsWindowVisible(page));
+    EXPECT_EQ(VisiblePage(), "PcName");
+
+    press(VK_F6);
+    EXPECT_TRUE(PollUntil([&] { return focus() == Tree(); }, 10000)) << "F6 left the focus at " << focus();
+    Click(::GetDlgItem(Header(), 2001));  // back to the process list, as the steps after expect
 }
 
 TEST_F(ClientRun, Step05_BackWalksTheHistory) {
