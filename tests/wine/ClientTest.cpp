@@ -2,32 +2,45 @@
 // desktop with a notification area: start-up behind the wait dialog, the
 // navigation tree read through window messages (item texts through memory
 // in the client's process), the tray alert, page groups and tabs, back
-// navigation, the close box, the exit question answered No and Yes, a second
-// copy, and a start hidden. The steps build on each other and run in order.
+// navigation, the warning, authentic and quarantine list pages with their
+// actions (trusting a module, across a restart too, quarantining and
+// recovering a DLL file, a file in use), the close box, the exit question
+// answered No and Yes, a second copy, and a start hidden. The steps build on
+// each other and run in order.
 // Screenshots of the desktop are saved for a person to look at.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <initializer_list>
 #include <memory>
 #include <string>
-#include <initializer_list>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "client/quarantine/Archive.h"
 #include "client/shell/win32/Win32SettingsRegistry.h"
+#include "common/TextFold.h"
+#include "common/win32/Win32Channel.h"
 #include "tests/wine/FixtureProcess.h"
+#include "tests/wine/RemoteControls.h"
 #include "tests/wine/ServiceHarness.h"
 
 namespace ub {
 namespace {
 
 using wine::BinFolder;
+using wine::EqualsNoCase;
+using wine::CRemoteList;
+using wine::CRemoteTree;
 using wine::PollUntil;
+using wine::Rows;
 
 constexpr char kService[] = "Umbrastead";
 constexpr char kFrameClass[] = "UmbrasteadMainFrame";
@@ -35,69 +48,161 @@ constexpr int kPaneId = 0xE900;
 constexpr UINT kAlertPhaseQuery = WM_APP + 1;
 constexpr UINT kTrayId = 129;
 constexpr WORD kAppExit = 57665;
+constexpr int kListTab = 2001;
+constexpr int kListId = 1002;
+constexpr int kRecover = 2081;
+constexpr int kClean = 2082;
+constexpr int kCleanHistory = 2084;
+constexpr int kAuthit = 2085;
+constexpr int kQuarit = 2086;
 
-// The tree control of another process: handles travel in messages as they
-// are; item texts are read through a buffer in the client's memory.
-class CRemoteTree {
-public:
-    ~CRemoteTree() {
-        if (m_remote) ::VirtualFreeEx(m_process, m_remote, 0, MEM_RELEASE);
-        if (m_process) ::CloseHandle(m_process);
+
+struct Column {
+    const char* heading;
+    int width;
+};
+
+// Headings, widths and left alignment of every column, in order.
+void ExpectColumns(const CRemoteList& list, std::initializer_list<Column> columns) {
+    EXPECT_EQ(list.ColumnCount(), int(columns.size()));
+    int k = 0;
+    for (const Column& c : columns) {
+        int format = -1;
+        EXPECT_EQ(list.Heading(k, &format), c.heading) << "column " << k;
+        EXPECT_EQ(format & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT) << c.heading;
+        EXPECT_EQ(list.Width(k), c.width) << c.heading;
+        ++k;
     }
-    bool Attach(HWND tree) {
-        m_tree = tree;
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(tree, &pid);
-        m_process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-        if (!m_process) return false;
-        m_remote = static_cast<char*>(::VirtualAllocEx(m_process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
-        return m_remote != nullptr;
+}
+
+// True when no two neighbouring rows are out of order in a column, ASCII
+// letter case ignored.
+bool OrderedBy(const Rows& rows, int column, bool descending) {
+    for (size_t r = 1; r < rows.size(); ++r) {
+        int order = CompareIgnoreCase(rows[r - 1][column].c_str(), rows[r][column].c_str());
+        if (descending ? order < 0 : order > 0) return false;
     }
-    HTREEITEM Next(HTREEITEM item, UINT code) const {
-        return reinterpret_cast<HTREEITEM>(
-            ::SendMessageA(m_tree, TVM_GETNEXTITEM, code, reinterpret_cast<LPARAM>(item)));
+    return true;
+}
+
+// The level a module with these flags is listed with.
+std::string LevelText(uint32_t flags) {
+    if (flags < 0x100) return "Low";
+    if (flags < 0x100000) return "Mid";
+    if (flags < 0x10000000) return "High";
+    return "Pending";
+}
+
+uint64_t Now() {
+    FILETIME t;
+    ::GetSystemTimeAsFileTime(&t);
+    return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+// A UTC time as the list pages show it: local time, "%X, %B %d".
+std::string DateText(FileTime utc) {
+    FILETIME ft{utc.low, utc.high}, local;
+    SYSTEMTIME st;
+    if (!::FileTimeToLocalFileTime(&ft, &local) || !::FileTimeToSystemTime(&local, &st)) return "<bad time>";
+    std::tm tm{};
+    tm.tm_year = st.wYear - 1900;
+    tm.tm_mon = st.wMonth - 1;
+    tm.tm_mday = st.wDay;
+    tm.tm_hour = st.wHour;
+    tm.tm_min = st.wMinute;
+    tm.tm_sec = st.wSecond;
+    tm.tm_wday = st.wDayOfWeek;
+    char text[64] = "";
+    std::strftime(text, sizeof text, "%X, %B %d", &tm);
+    return text;
+}
+
+bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The whole file; empty when it cannot be read.
+std::string FileBytes(const std::string& path) {
+    std::string bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char chunk[4096];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
+        std::fclose(f);
     }
-    HTREEITEM Root() const { return Next(nullptr, TVGN_ROOT); }
-    HTREEITEM Selected() const { return Next(nullptr, TVGN_CARET); }
-    std::vector<HTREEITEM> Children(HTREEITEM parent) const {
-        std::vector<HTREEITEM> kids;
-        for (HTREEITEM k = Next(parent, TVGN_CHILD); k; k = Next(k, TVGN_NEXT)) kids.push_back(k);
-        return kids;
+    return bytes;
+}
+
+// Deletes the files of a folder and then the folder.
+void RemoveFolder(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = ::FindFirstFileA((folder + "*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileA((folder + found.cFileName).c_str());
+        } while (::FindNextFileA(find, &found));
+        ::FindClose(find);
     }
-    std::string Text(HTREEITEM item) const {
-        TVITEMA it{};
-        it.mask = TVIF_TEXT;
-        it.hItem = item;
-        it.pszText = m_remote + 512;
-        it.cchTextMax = 512;
-        SIZE_T n = 0;
-        if (!::WriteProcessMemory(m_process, m_remote, &it, sizeof it, &n)) return "<unwritable>";
-        if (!::SendMessageA(m_tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(m_remote))) return "<no item>";
-        char text[513] = "";
-        ::ReadProcessMemory(m_process, m_remote + 512, text, 512, &n);
-        return text;
-    }
-    std::vector<std::string> ChildTexts(HTREEITEM parent) const {
-        std::vector<std::string> texts;
-        for (HTREEITEM k : Children(parent)) texts.push_back(Text(k));
-        return texts;
-    }
-    HTREEITEM Child(HTREEITEM parent, const std::string& text) const {
-        for (HTREEITEM k : Children(parent))
-            if (lstrcmpiA(Text(k).c_str(), text.c_str()) == 0) return k;
+    ::RemoveDirectoryA(folder.c_str());
+}
+
+std::string ArchivePath() { return BinFolder() + "UBqa.dat"; }
+std::string QuarantineFolder() { return BinFolder() + "Quarantine\\"; }
+std::string RpmPath() { return BinFolder() + "fixture_rpm.exe"; }
+
+// The client's archive file as it is on disk now.
+struct ArchiveFile {
+    ArchiveLoad load = ArchiveLoad::Empty;
+    AuthenticList authentic;
+    QuarantineList quarantine;
+
+    const AuthenticEntry* Trusted(const std::string& path) const {
+        for (const auto& e : authentic)
+            if (EqualsNoCase(e->path, path)) return e.get();
         return nullptr;
     }
-    UINT State(HTREEITEM item) const {
-        return UINT(::SendMessageA(m_tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_BOLD | TVIS_CUT));
+    const QuarantineEntry* Quarantined(const std::string& path) const {
+        for (const auto& e : quarantine)
+            if (EqualsNoCase(e->originalPath, path)) return e.get();
+        return nullptr;
     }
-    bool Select(HTREEITEM item) const {
-        return ::SendMessageA(m_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
+};
+
+ArchiveFile ReadArchive() {
+    ArchiveFile archive;
+    std::string bytes = FileBytes(ArchivePath());
+    archive.load = DecodeArchive(std::vector<uint8_t>(bytes.begin(), bytes.end()), &archive.authentic,
+                                 &archive.quarantine);
+    return archive;
+}
+
+// fixture_dll_host.exe with a DLL loaded until Free() has it freed.
+class CDllHost {
+public:
+    ~CDllHost() {
+        if (m_release) ::CloseHandle(m_release);
+        if (m_freed) ::CloseHandle(m_freed);
+    }
+    ::testing::AssertionResult Load(const std::string& dll) {
+        static int counter = 0;
+        std::string base = "ub_dll_host_" + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(counter++);
+        m_release = ::CreateEventA(nullptr, TRUE, FALSE, (base + "_release").c_str());
+        m_freed = ::CreateEventA(nullptr, TRUE, FALSE, (base + "_freed").c_str());
+        if (!m_release || !m_freed) return ::testing::AssertionFailure() << "CreateEvent failed: " << ::GetLastError();
+        return m_process.Start("fixture_dll_host.exe", "\"" + dll + "\" " + base + "_release " + base + "_freed");
+    }
+    ::testing::AssertionResult Free() {
+        ::SetEvent(m_release);
+        HANDLE waits[2] = {m_freed, m_process.Handle()};
+        DWORD r = ::WaitForMultipleObjects(2, waits, FALSE, wine::kWaitLimitMs);
+        if (r == WAIT_OBJECT_0) return ::testing::AssertionSuccess();
+        DWORD code = 0;
+        ::GetExitCodeProcess(m_process.Handle(), &code);
+        return ::testing::AssertionFailure() << "the DLL was not freed (wait " << r << ", exit code " << code << ")";
     }
 
 private:
-    HWND m_tree = nullptr;
-    HANDLE m_process = nullptr;
-    char* m_remote = nullptr;
+    HANDLE m_release = nullptr;
+    HANDLE m_freed = nullptr;
+    wine::CFixtureProcess m_process;
 };
 
 std::string WindowText(HWND hwnd) {
@@ -216,11 +321,24 @@ protected:
             run.exitCode != 0)
             s_setupError += "cannot register the service: " + run.output + run.errors;
         WriteSettings(0);
+        // No trust or quarantine left from an earlier run; the DLL copies
+        // that get quarantined live in a folder of their own.
+        RemoveClientFiles();
+        char temp[MAX_PATH] = "";
+        ::GetTempPathA(sizeof temp, temp);
+        s_dllFolder = std::string(temp) + "ub_client_test_" + std::to_string(::GetCurrentProcessId()) + "\\";
+        if (!::CreateDirectoryA(s_dllFolder.c_str(), nullptr)) s_setupError += "cannot create " + s_dllFolder;
     }
     static void TearDownTestSuite() {
         StopClient(s_client);
         wine::RemoveService(kService);
         s_fixtures.reset();
+        RemoveClientFiles();
+        if (!s_dllFolder.empty()) RemoveFolder(s_dllFolder);
+    }
+    static void RemoveClientFiles() {
+        ::DeleteFileA(ArchivePath().c_str());
+        RemoveFolder(QuarantineFolder());
     }
     void SetUp() override { ASSERT_TRUE(s_setupError.empty()) << s_setupError; }
 
@@ -305,6 +423,84 @@ protected:
         }
         return s;
     }
+    static LRESULT AlertPhase() { return ::SendMessageA(s_client.frame, kAlertPhaseQuery, 0, 0); }
+    static HTREEITEM ViewNode(const char* name) { return s_tree.Child(s_tree.Child(s_tree.Root(), "View"), name); }
+    // The visible page holding this control, or null.
+    static HWND VisiblePageWith(int control) {
+        HWND header = Header();
+        for (HWND c = ::GetWindow(PageFrame(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+            if (c != header && ::IsWindowVisible(c) && ::GetDlgItem(c, control)) return c;
+        return nullptr;
+    }
+    // Selects the node afresh, shows its List sheet and returns that page.
+    static HWND ShowListPage(HTREEITEM node, int control) {
+        s_tree.Select(s_tree.Root());
+        s_tree.Select(node);
+        Click(::GetDlgItem(Header(), kListTab));
+        return VisiblePageWith(control);
+    }
+    // Click() without waiting for the handler, which may ask something.
+    static void ClickAsync(HWND button) {
+        RECT r{};
+        ::GetClientRect(button, &r);
+        LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+        ::SendNotifyMessageA(button, WM_MOUSEMOVE, 0, at);
+        ::SendNotifyMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::SendNotifyMessageA(button, WM_LBUTTONUP, 0, at);
+    }
+    // Returns once the client's thread has handled what was sent to it
+    // before. A handler that waits for another program (a box, the tray)
+    // handles it while it waits: this is no sign that the handler is done.
+    static bool SyncWithClient() {
+        DWORD_PTR result = 0;
+        return ::SendMessageTimeoutA(s_client.frame, WM_NULL, 0, 0, SMTO_NORMAL, wine::kWaitLimitMs, &result) != 0;
+    }
+    // Any message box of the client, which is answered No or OK and reported.
+    static ::testing::AssertionResult NoBox() {
+        HWND box = FindClientBox(s_client.pi.dwProcessId, 0xFFFF);
+        if (!box) return ::testing::AssertionSuccess();
+        std::string text = WindowText(::GetDlgItem(box, 0xFFFF));
+        ::PostMessageA(box, WM_COMMAND, ::GetDlgItem(box, IDNO) ? IDNO : IDOK, 0);
+        PollUntil([&] { return !::IsWindow(box); });
+        return ::testing::AssertionFailure() << "unexpected box: " << text;
+    }
+    // A click whose handler must end without asking anything; returns when
+    // the handler has ended. A box it shows instead is answered and reported.
+    static ::testing::AssertionResult ClickQuietly(HWND button) {
+        if (!button) return ::testing::AssertionFailure() << "no button";
+        RECT r{};
+        ::GetClientRect(button, &r);
+        LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+        ::SendMessageA(button, WM_MOUSEMOVE, 0, at);
+        ::SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        DWORD_PTR result = 0;
+        if (!::SendMessageTimeoutA(button, WM_LBUTTONUP, 0, at, SMTO_NORMAL, wine::kWaitLimitMs, &result)) {
+            ::testing::AssertionResult box = NoBox();
+            return ::testing::AssertionFailure() << "the click's handler did not end. " << box.message();
+        }
+        return NoBox();
+    }
+    enum Buttons { kOkBox, kYesNoBox };
+    // Waits for the client's message box, checks its caption, text and
+    // buttons, answers it and waits until it has gone.
+    static ::testing::AssertionResult AnswerBox(const std::string& text, Buttons buttons, int answer) {
+        HWND box = nullptr;
+        if (!PollUntil([&] { return (box = FindClientBox(s_client.pi.dwProcessId, 0xFFFF)) != nullptr; },
+                       wine::kWaitLimitMs))
+            return ::testing::AssertionFailure() << "no box \"" << text << "\"";
+        auto shown = [box](int id) { return ::IsWindowVisible(::GetDlgItem(box, id)) != FALSE; };
+        std::string problems;
+        if (WindowText(box) != "Umbrastead") problems += " caption \"" + WindowText(box) + "\";";
+        std::string got = WindowText(::GetDlgItem(box, 0xFFFF));
+        if (got != text) problems += " text \"" + got + "\";";
+        bool yesNo = shown(IDYES) && shown(IDNO) && !shown(IDOK) && !shown(IDCANCEL);
+        bool ok = shown(IDOK) && !shown(IDYES) && !shown(IDNO) && !shown(IDCANCEL);
+        if (buttons == kYesNoBox ? !yesNo : !ok) problems += " wrong buttons;";
+        ::PostMessageA(box, WM_COMMAND, answer, 0);
+        if (!PollUntil([&] { return !::IsWindow(box); }, wine::kWaitLimitMs)) problems += " the box stays;";
+        if (!problems.empty()) return ::testing::AssertionFailure() << "box \"" << text << "\":" << problems;
+        return ::testing::AssertionSuccess();
+    }
     static bool AnswerExit(const Client& c, int answer) {
         HWND box = nullptr;
         if (!PollUntil([&] { return (box = FindClientBox(c.pi.dwProcessId, 0xFFFF, "won't protect")) != nullptr; }))
@@ -317,12 +513,16 @@ protected:
     static CRemoteTree s_tree;
     static std::unique_ptr<wine::CFixtureSet> s_fixtures;
     static std::string s_setupError;
+    static std::string s_dllFolder;  // ends with a backslash
+    static int s_rpmWarningImage;    // fixture_rpm.exe's icon under "Warning list"
 };
 
 ClientRun::Client ClientRun::s_client;
 CRemoteTree ClientRun::s_tree;
 std::unique_ptr<wine::CFixtureSet> ClientRun::s_fixtures;
 std::string ClientRun::s_setupError;
+std::string ClientRun::s_dllFolder;
+int ClientRun::s_rpmWarningImage = -1;
 
 TEST_F(ClientRun, Step01_StartsTheServiceAndWaitsForTheFirstSnapshot) {
     ASSERT_TRUE(StartClient(s_client)) << "no main frame";
@@ -520,18 +720,26 @@ TEST_F(ClientRun, Step04c_PageKeys) {
     click[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     click[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
     click[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    ::SendInput(3, click, sizeof(INPUT));
-    ASSERT_TRUE(PollUntil([&] { return focus() == first; }, 10000)) << "focus " << focus();
+    // Until the client is in the foreground and the click has landed.
+    ASSERT_TRUE(PollUntil([&] {
+        if (focus() == first) return true;
+        ::SetForegroundWindow(s_client.frame);
+        ::SendInput(3, click, sizeof(INPUT));
+        return false;
+    }, 10000, 300)) << "focus " << focus();
 
     if (::OpenClipboard(nullptr)) {
         ::EmptyClipboard();
         ::CloseClipboard();
     }
     ::SendMessageA(first, EM_SETSEL, 0, -1);
+    // The clipboard is opened only once the copy has changed it: held open
+    // here, it would make the client's copy fail.
+    const DWORD before = ::GetClipboardSequenceNumber();
     keys({{VK_CONTROL, true}, {'C', true}, {'C', false}, {VK_CONTROL, false}});
+    EXPECT_TRUE(PollUntil([&] { return ::GetClipboardSequenceNumber() != before; }, 10000)) << "nothing copied";
     std::string copied;
-    EXPECT_TRUE(PollUntil([&] {
-        if (!::OpenClipboard(nullptr)) return false;
+    if (PollUntil([] { return ::OpenClipboard(nullptr) != FALSE; }, 10000)) {
         if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
             if (const char* text = static_cast<const char*>(::GlobalLock(data))) {
                 copied = text;
@@ -539,8 +747,8 @@ TEST_F(ClientRun, Step04c_PageKeys) {
             }
         }
         ::CloseClipboard();
-        return copied == kText;
-    }, 10000)) << "clipboard: " << copied;
+    }
+    EXPECT_EQ(copied, kText);
 
     press(VK_TAB);
     EXPECT_TRUE(PollUntil([&] { return focus() == second; }, 10000)) << "Tab left the focus at " << focus();
@@ -566,6 +774,355 @@ TEST_F(ClientRun, Step05_BackWalksTheHistory) {
     Click(::GetDlgItem(Header(), 2010));
     EXPECT_EQ(s_tree.Selected(), processes);
     EXPECT_EQ(VisiblePage(), "Kill");  // the group kept the List sheet chosen before
+}
+
+TEST_F(ClientRun, Step05c_WarningListPageListsTheWarnings) {
+    HTREEITEM warnings = ViewNode("Warning list");
+    HTREEITEM rpmNode = s_tree.Child(warnings, "fixture_rpm.exe");
+    ASSERT_NE(rpmNode, nullptr);
+    HWND page = ShowListPage(warnings, kAuthit);
+    EXPECT_EQ(Tabs(), "NS---");
+    EXPECT_EQ(VisiblePage(), "Authit");
+    ASSERT_NE(page, nullptr);
+    CRemoteList list;
+    ASSERT_TRUE(list.Attach(::GetDlgItem(page, kListId)));
+    EXPECT_EQ(::GetWindowLongA(list.Window(), GWL_STYLE) & LVS_TYPEMASK, LVS_REPORT);
+    EXPECT_EQ(list.ExtendedStyle(), DWORD(LVS_EX_FULLROWSELECT));
+    EXPECT_EQ(list.SmallImages(), s_tree.Images()) << "the rows' icons are the tree's";
+    ExpectColumns(list, {{"ModName", 120}, {"Warning Level", 100}, {"FullName", 240}, {"Warning No.", 0}});
+
+    Rows rows = list.AllRows();
+    int row = list.Find("fixture_rpm.exe");
+    ASSERT_GE(row, 0) << ::testing::PrintToString(rows);
+    EXPECT_EQ(rows[row][1], "Mid");
+    EXPECT_TRUE(EqualsNoCase(rows[row][2], RpmPath())) << rows[row][2];
+    EXPECT_EQ(rows[row][3], "0x00000800");
+    s_rpmWarningImage = s_tree.Image(rpmNode);
+    EXPECT_EQ(list.Image(row), s_rpmWarningImage);
+
+    // Exactly the modules under "Warning list", each with the level of its
+    // flags and its base name at the end of its path, by name.
+    std::vector<std::string> names = s_tree.ChildTexts(warnings);
+    EXPECT_EQ(rows.size(), names.size()) << ::testing::PrintToString(names);
+    for (const auto& cells : rows) {
+        SCOPED_TRACE(cells[0]);
+        ASSERT_EQ(cells.size(), 4u);
+        EXPECT_NE(std::find(names.begin(), names.end(), cells[0]), names.end());
+        EXPECT_TRUE(wine::EndsWithNoCase(cells[2], "\\" + cells[0])) << cells[2];
+        unsigned flags = 0;
+        char again[16] = "";
+        ASSERT_EQ(std::sscanf(cells[3].c_str(), "0x%8X", &flags), 1) << cells[3];
+        std::snprintf(again, sizeof again, "0x%08X", flags);
+        EXPECT_EQ(cells[3], again);
+        EXPECT_EQ(cells[1], LevelText(flags));
+    }
+    EXPECT_TRUE(OrderedBy(rows, 0, false)) << ::testing::PrintToString(rows);
+
+    // A heading click flips the direction whichever column it is on; four
+    // clicks bring back the name order.
+    struct Case {
+        int column;     // clicked
+        int sortedBy;   // column the rows are then ordered by
+        bool descending;
+    } clicks[] = {{2, 2, true}, {2, 2, false}, {2, 2, true}, {0, 0, false}};
+    for (const Case& c : clicks) {
+        list.ClickHeading(c.column);
+        Rows sorted = list.AllRows();
+        EXPECT_EQ(sorted.size(), rows.size());
+        EXPECT_TRUE(OrderedBy(sorted, c.sortedBy, c.descending))
+            << "column " << c.column << ": " << ::testing::PrintToString(sorted);
+    }
+}
+
+TEST_F(ClientRun, Step05d_AuthitTrustsTheSelectedModules) {
+    HTREEITEM warnings = ViewNode("Warning list");
+    HTREEITEM authentic = ViewNode("Authentic");
+    HWND page = ShowListPage(warnings, kAuthit);
+    ASSERT_NE(page, nullptr);
+    CRemoteList list;
+    ASSERT_TRUE(list.Attach(::GetDlgItem(page, kListId)));
+    const int before = list.Count();
+    int row = list.Find("fixture_rpm.exe");
+    ASSERT_GE(row, 0);
+    ASSERT_TRUE(list.SelectOnly(row));
+    EXPECT_EQ(list.SelectedCount(), 1);
+
+    const uint64_t t0 = Now();
+    ASSERT_TRUE(ClickQuietly(::GetDlgItem(page, kAuthit)));
+    const uint64_t t1 = Now();
+    EXPECT_EQ(list.Find("fixture_rpm.exe"), -1);
+    EXPECT_EQ(list.Count(), before - 1);
+    EXPECT_EQ(list.SelectedCount(), 0);
+    EXPECT_EQ(s_tree.Child(warnings, "fixture_rpm.exe"), nullptr);
+    EXPECT_NE(s_tree.Child(authentic, "fixture_rpm.exe"), nullptr) << ::testing::PrintToString(s_tree.ChildTexts(authentic));
+    {
+        ArchiveFile archive = ReadArchive();
+        EXPECT_EQ(int(archive.load), int(ArchiveLoad::Loaded));
+        ASSERT_EQ(archive.authentic.size(), 1u);
+        const AuthenticEntry& e = *archive.authentic[0];
+        EXPECT_EQ(e.name, "fixture_rpm.exe");
+        EXPECT_TRUE(EqualsNoCase(e.path, RpmPath())) << e.path;
+        EXPECT_EQ(e.reserved, 0u);
+        EXPECT_GE(ToU64(e.time), t0);
+        EXPECT_LE(ToU64(e.time), t1);
+        EXPECT_TRUE(archive.quarantine.empty());
+    }
+
+    // All the others at once: "Warning list" left empty stops the alert.
+    Rows rest = list.AllRows();
+    ASSERT_TRUE(list.SelectAll());
+    EXPECT_EQ(list.SelectedCount(), int(rest.size()));
+    ASSERT_TRUE(ClickQuietly(::GetDlgItem(page, kAuthit)));
+    LRESULT phase = AlertPhase();
+    EXPECT_EQ(list.Count(), 0) << ::testing::PrintToString(list.AllRows());
+    std::vector<std::string> left = s_tree.ChildTexts(warnings);
+    for (const auto& cells : rest)
+        EXPECT_EQ(std::find(left.begin(), left.end(), cells[0]), left.end()) << cells[0] << " still under Warning list";
+    if (left.empty()) {
+        EXPECT_EQ(phase, 0) << "the alert goes on with no warning left";
+    }
+
+    ArchiveFile archive = ReadArchive();
+    EXPECT_EQ(archive.authentic.size(), rest.size() + 1);
+    for (const auto& cells : rest) EXPECT_NE(archive.Trusted(cells[2]), nullptr) << cells[2];
+    std::vector<std::string> trusted = s_tree.ChildTexts(authentic);
+    EXPECT_EQ(trusted.size(), archive.authentic.size());
+    EXPECT_TRUE(std::is_sorted(trusted.begin(), trusted.end(), [](const std::string& a, const std::string& b) {
+        return CompareIgnoreCase(a.c_str(), b.c_str()) < 0;
+    })) << ::testing::PrintToString(trusted);
+}
+
+TEST_F(ClientRun, Step05e_TrustOutlivesARestart) {
+    ::PostMessageA(s_client.frame, WM_COMMAND, kAppExit, 0);
+    ASSERT_TRUE(AnswerExit(s_client, IDYES));
+    ASSERT_EQ(::WaitForSingleObject(s_client.pi.hProcess, 30000), WAIT_OBJECT_0) << "the client did not end";
+    ASSERT_TRUE(PollUntil([] { return ServiceState() == SERVICE_STOPPED; }));
+    StopClient(s_client);
+
+    ASSERT_TRUE(StartClient(s_client)) << "no main frame";
+    EXPECT_TRUE(PollUntil([] { return ServiceState() == SERVICE_RUNNING; })) << "the client did not start it";
+    ASSERT_TRUE(s_tree.Attach(Tree()));
+    // The first snapshot is in when the processes are and the wait dialog
+    // has gone.
+    ASSERT_TRUE(PollUntil([] {
+        HTREEITEM processes = s_tree.Child(s_tree.Root(), "Processes");
+        return processes && s_tree.Child(processes, "fixture_rpm.exe") &&
+               !FindClientBox(s_client.pi.dwProcessId, 2230);
+    }));
+    LRESULT phase = AlertPhase();
+    HTREEITEM warnings = ViewNode("Warning list");
+    HTREEITEM authentic = ViewNode("Authentic");
+    EXPECT_NE(s_tree.Child(authentic, "fixture_rpm.exe"), nullptr) << ::testing::PrintToString(s_tree.ChildTexts(authentic));
+    EXPECT_EQ(s_tree.Child(warnings, "fixture_rpm.exe"), nullptr);
+    ArchiveFile archive = ReadArchive();
+    EXPECT_EQ(s_tree.Children(authentic).size(), archive.authentic.size());
+    std::vector<std::string> left = s_tree.ChildTexts(warnings);
+    for (const auto& e : archive.authentic)
+        EXPECT_EQ(std::find(left.begin(), left.end(), e->name), left.end()) << e->path << " is warned about again";
+    if (left.empty()) {
+        EXPECT_EQ(phase, 0);
+    }
+}
+
+TEST_F(ClientRun, Step05f_CleanPutsTheModuleBackUnderWarnings) {
+    HTREEITEM warnings = ViewNode("Warning list");
+    HTREEITEM authentic = ViewNode("Authentic");
+    HTREEITEM rpmNode = s_tree.Child(authentic, "fixture_rpm.exe");
+    ASSERT_NE(rpmNode, nullptr);
+    HWND page = ShowListPage(authentic, kClean);
+    EXPECT_EQ(Tabs(), "NS---");
+    EXPECT_EQ(VisiblePage(), "Clean");
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(::GetDlgItem(page, kRecover), nullptr) << "the quarantine page instead";
+    CRemoteList list;
+    ASSERT_TRUE(list.Attach(::GetDlgItem(page, kListId)));
+    EXPECT_EQ(list.ExtendedStyle(), DWORD(LVS_EX_FULLROWSELECT));
+    EXPECT_EQ(list.SmallImages(), s_tree.Images());
+    ExpectColumns(list, {{"ModName", 120}, {"FullName", 240}, {"Date", 120}});
+
+    ArchiveFile before = ReadArchive();
+    const AuthenticEntry* entry = before.Trusted(RpmPath());
+    ASSERT_NE(entry, nullptr);
+    Rows rows = list.AllRows();
+    EXPECT_EQ(rows.size(), before.authentic.size());
+    EXPECT_TRUE(OrderedBy(rows, 0, false)) << ::testing::PrintToString(rows);
+    int row = list.Find("fixture_rpm.exe");
+    ASSERT_GE(row, 0) << ::testing::PrintToString(rows);
+    EXPECT_EQ(rows[row], (std::vector<std::string>{entry->name, entry->path, DateText(entry->time)}));
+    EXPECT_EQ(list.Image(row), s_tree.Image(rpmNode));
+    Screenshot("07-authentic-page");
+
+    // Back under "Warning list" with its level icon at once; the alert
+    // waits for the next refresh.
+    ASSERT_TRUE(list.SelectOnly(row));
+    const bool quiet = s_tree.Children(warnings).empty() && AlertPhase() == 0;
+    // No refresh may merge anything between the click and the look at the
+    // alert: the sync mutex is held while the last publication is consumed,
+    // so the service cannot publish and the client's refreshes find nothing.
+    CWin32Channel channel;
+    ASSERT_TRUE(channel.OpenChannel());
+    ASSERT_TRUE(PollUntil([&] {
+        if (!channel.Lock().Acquire()) return false;
+        if (channel.Block().State() == CS_CONSUMED) return true;
+        channel.Lock().Release();
+        return false;
+    })) << "the client did not consume the last publication";
+    const bool clicked = ClickQuietly(::GetDlgItem(page, kClean));
+    LRESULT phase = AlertPhase();
+    channel.Lock().Release();
+    ASSERT_TRUE(clicked);
+    if (quiet) {
+        EXPECT_EQ(phase, 0) << "the operation started the alert";
+    }
+    HTREEITEM back = s_tree.Child(warnings, "fixture_rpm.exe");
+    ASSERT_NE(back, nullptr) << ::testing::PrintToString(s_tree.ChildTexts(warnings));
+    EXPECT_EQ(s_tree.Image(back), s_rpmWarningImage);
+    EXPECT_EQ(s_tree.Child(authentic, "fixture_rpm.exe"), nullptr);
+    EXPECT_EQ(list.Find("fixture_rpm.exe"), -1);
+    EXPECT_EQ(list.Count(), int(before.authentic.size()) - 1);
+    ArchiveFile after = ReadArchive();
+    EXPECT_EQ(after.Trusted(RpmPath()), nullptr);
+    EXPECT_EQ(after.authentic.size(), before.authentic.size() - 1);
+    EXPECT_TRUE(PollUntil([] { return AlertPhase() != 0; })) << "the refresh did not start the alert";
+}
+
+TEST_F(ClientRun, Step05g_QuarantineMovesAFreedDllAndRecoverPutsItBack) {
+    const std::string name = "ubq_moved.dll";
+    const std::string path = s_dllFolder + name;
+    const std::string backup = name + ".ubbak";
+    const std::string stored = QuarantineFolder() + backup;
+    ASSERT_TRUE(::CopyFileA((BinFolder() + "fixture_rpm_dll.dll").c_str(), path.c_str(), FALSE));
+    const std::string bytes = FileBytes(path);
+    ASSERT_FALSE(bytes.empty());
+    HTREEITEM warnings = ViewNode("Warning list");
+    {
+        CDllHost host;
+        ASSERT_TRUE(host.Load(path));
+        ASSERT_TRUE(PollUntil([&] { return s_tree.Child(warnings, name) != nullptr; }))
+            << ::testing::PrintToString(s_tree.ChildTexts(warnings));
+        ASSERT_TRUE(host.Free());
+    }
+
+    HWND page = ShowListPage(warnings, kAuthit);
+    ASSERT_NE(page, nullptr);
+    CRemoteList list;
+    ASSERT_TRUE(list.Attach(::GetDlgItem(page, kListId)));
+    int row = list.Find(name);
+    ASSERT_GE(row, 0) << ::testing::PrintToString(list.AllRows());
+    std::vector<std::string> cells = list.Row(row);
+    EXPECT_EQ(cells[1], "Mid");
+    EXPECT_TRUE(EqualsNoCase(cells[2], path)) << cells[2];
+    EXPECT_EQ(cells[3], "0x00000800");
+    ASSERT_TRUE(list.SelectOnly(row));
+    const uint64_t t0 = Now();
+    ASSERT_TRUE(ClickQuietly(::GetDlgItem(page, kQuarit)));
+    const uint64_t t1 = Now();
+    EXPECT_FALSE(FileExists(path)) << "still at its place";
+    EXPECT_FALSE(FileExists(s_dllFolder + backup)) << "renamed in place";
+    EXPECT_EQ(FileBytes(stored), bytes) << stored;
+    EXPECT_EQ(s_tree.Child(warnings, name), nullptr);
+    EXPECT_EQ(list.Find(name), -1);
+    ArchiveFile archive = ReadArchive();
+    const QuarantineEntry* entry = archive.Quarantined(path);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(archive.quarantine.size(), 1u);
+    EXPECT_EQ(entry->status, QS_QUAR);
+    EXPECT_EQ(entry->backupName, backup);
+    EXPECT_GE(ToU64(entry->time), t0);
+    EXPECT_LE(ToU64(entry->time), t1);
+    const FileTime when = entry->time;
+    const std::string original = entry->originalPath;
+
+    page = ShowListPage(ViewNode("Quarantine"), kRecover);
+    EXPECT_EQ(Tabs(), "NS---");
+    EXPECT_EQ(VisiblePage(), "Recover");
+    ASSERT_NE(page, nullptr);
+    CRemoteList quar;
+    ASSERT_TRUE(quar.Attach(::GetDlgItem(page, kListId)));
+    EXPECT_EQ(quar.ExtendedStyle(), DWORD(LVS_EX_FULLROWSELECT));
+    EXPECT_EQ(quar.SmallImages(), nullptr) << "its rows have no icons";
+    ExpectColumns(quar, {{"ModName", 120}, {"Original Path", 240}, {"Date", 120}, {"Status", 60}});
+    ASSERT_EQ(quar.Count(), 1);
+    EXPECT_EQ(quar.Row(0), (std::vector<std::string>{backup, original, DateText(when), "Quar"}));
+    Screenshot("08-quarantine-page");
+
+    // Recover: asked, answered Yes; the file is back and so is its warning.
+    ASSERT_TRUE(quar.SelectOnly(0));
+    ClickAsync(::GetDlgItem(page, kRecover));
+    ASSERT_TRUE(AnswerBox("Do you want recover " + backup + " to orignal path?", kYesNoBox, IDYES));
+    EXPECT_TRUE(PollUntil([&] { return quar.Cell(0, 3) == "Recovered"; })) << ::testing::PrintToString(quar.AllRows());
+    ASSERT_TRUE(SyncWithClient());
+    EXPECT_TRUE(NoBox());
+    EXPECT_EQ(FileBytes(path), bytes);
+    EXPECT_FALSE(FileExists(stored));
+    EXPECT_EQ(quar.Row(0), (std::vector<std::string>{backup, original, DateText(when), "Recovered"}));
+    EXPECT_NE(s_tree.Child(warnings, name), nullptr) << "not warned about again";
+    archive = ReadArchive();
+    ASSERT_EQ(archive.quarantine.size(), 1u);
+    EXPECT_EQ(archive.quarantine[0]->status, QS_RECOVERED);
+    EXPECT_EQ(ToU64(archive.quarantine[0]->time), ToU64(when)) << "recovering keeps the time";
+
+    // "CleanHis": No keeps the finished entry, Yes drops it.
+    struct Case {
+        int answer;
+        int rowsLeft;
+    } answers[] = {{IDNO, 1}, {IDYES, 0}};
+    for (const Case& c : answers) {
+        SCOPED_TRACE(c.answer == IDYES ? "Yes" : "No");
+        ClickAsync(::GetDlgItem(page, kCleanHistory));
+        ASSERT_TRUE(AnswerBox("All of files which status of are Cleaned, Recovered and Unknown will be deleted.",
+                              kYesNoBox, c.answer));
+        EXPECT_TRUE(PollUntil([&] { return quar.Count() == c.rowsLeft; }));
+        ASSERT_TRUE(SyncWithClient());
+        EXPECT_TRUE(NoBox());
+        EXPECT_EQ(quar.Count(), c.rowsLeft);
+        EXPECT_EQ(int(ReadArchive().quarantine.size()), c.rowsLeft);
+    }
+    EXPECT_EQ(FileBytes(path), bytes) << "the history holds no files";
+}
+
+TEST_F(ClientRun, Step05h_AFileInUseIsNotQuarantined) {
+    const std::string name = "ubq_held.dll";
+    const std::string path = s_dllFolder + name;
+    const std::string backup = name + ".ubbak";
+    ASSERT_TRUE(::CopyFileA((BinFolder() + "fixture_rpm_dll.dll").c_str(), path.c_str(), FALSE));
+    HTREEITEM warnings = ViewNode("Warning list");
+    {
+        CDllHost host;
+        ASSERT_TRUE(host.Load(path));
+        ASSERT_TRUE(PollUntil([&] { return s_tree.Child(warnings, name) != nullptr; }))
+            << ::testing::PrintToString(s_tree.ChildTexts(warnings));
+        ASSERT_TRUE(host.Free());
+    }
+    // Open without delete sharing: it can be copied, but neither deleted
+    // nor renamed.
+    HANDLE held = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    HWND page = ShowListPage(warnings, kAuthit);
+    ASSERT_NE(page, nullptr);
+    CRemoteList list;
+    ASSERT_TRUE(list.Attach(::GetDlgItem(page, kListId)));
+    int row = list.Find(name);
+    ASSERT_GE(row, 0) << ::testing::PrintToString(list.AllRows());
+    ASSERT_TRUE(list.SelectOnly(row));
+    const size_t entriesBefore = ReadArchive().quarantine.size();
+    ClickAsync(::GetDlgItem(page, kQuarit));
+    EXPECT_TRUE(AnswerBox("Access is denied. Make sure the file is not in use.", kOkBox, IDOK));
+    // The page is filled again after the box: the selection goes.
+    EXPECT_TRUE(PollUntil([&] { return list.SelectedCount() == 0; })) << "not filled again";
+    ASSERT_TRUE(SyncWithClient());
+    EXPECT_TRUE(NoBox());
+    EXPECT_TRUE(FileExists(path));
+    EXPECT_FALSE(FileExists(QuarantineFolder() + backup)) << "the copy stays in quarantine";
+    EXPECT_FALSE(FileExists(s_dllFolder + backup)) << "renamed in place";
+    EXPECT_NE(s_tree.Child(warnings, name), nullptr);
+    EXPECT_GE(list.Find(name), 0);
+    ArchiveFile archive = ReadArchive();
+    EXPECT_EQ(archive.Quarantined(path), nullptr);
+    EXPECT_EQ(archive.quarantine.size(), entriesBefore);
+    Screenshot("06-warning-list-page");
+    ::CloseHandle(held);
 }
 
 TEST_F(ClientRun, Step06_CloseBoxHidesAndExitNoKeepsRunning) {

@@ -143,7 +143,7 @@ void CFixtureProcess::Release() {
     m_process = nullptr;
 }
 
-::testing::AssertionResult CFixtureProcess::Start(const std::string& exe) {
+::testing::AssertionResult CFixtureProcess::Start(const std::string& exe, const std::string& arguments) {
     Release();
     m_exe = exe;
     m_pid = 0;
@@ -153,7 +153,7 @@ void CFixtureProcess::Release() {
         return ::testing::AssertionFailure() << "CreateEvent failed: " << GetLastError();
 
     const std::string path = BinFolder() + exe;
-    std::string command = QuoteCommand(path, eventName);
+    std::string command = QuoteCommand(path, arguments.empty() ? eventName : eventName + " " + arguments);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};

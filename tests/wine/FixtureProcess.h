@@ -52,9 +52,10 @@ public:
     CFixtureProcess(const CFixtureProcess&) = delete;
     CFixtureProcess& operator=(const CFixtureProcess&) = delete;
 
-    // Starts bin\<exe> and waits until it is ready. Fails when it cannot be
-    // started, exits first, or is not ready within kWaitLimitMs.
-    ::testing::AssertionResult Start(const std::string& exe);
+    // Starts bin\<exe> with the event name and then `arguments`, and waits
+    // until it is ready. Fails when it cannot be started, exits first, or is
+    // not ready within kWaitLimitMs.
+    ::testing::AssertionResult Start(const std::string& exe, const std::string& arguments = "");
     // Terminates the process with `exitCode` and waits until it has ended.
     // The handle stays open (final times can still be read).
     ::testing::AssertionResult Terminate(UINT exitCode = 1);
