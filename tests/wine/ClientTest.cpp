@@ -832,6 +832,40 @@ TEST_F(ClientRun, Step05c_WarningListPageListsTheWarnings) {
         EXPECT_TRUE(OrderedBy(sorted, c.sortedBy, c.descending))
             << "column " << c.column << ": " << ::testing::PrintToString(sorted);
     }
+
+    // A real double click on the row opens the module's node; going back
+    // selects the row again.
+    row = list.Find("fixture_rpm.exe");
+    RECT r{};
+    ASSERT_TRUE(list.ItemRect(row, &r));
+    POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ::ClientToScreen(list.Window(), &at);
+    INPUT doubleClick[5] = {};
+    for (INPUT& i : doubleClick) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = LONG(at.x * 65535 / (::GetSystemMetrics(SM_CXSCREEN) - 1));
+        i.mi.dy = LONG(at.y * 65535 / (::GetSystemMetrics(SM_CYSCREEN) - 1));
+        i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE;
+    }
+    doubleClick[0].mi.dwFlags |= MOUSEEVENTF_MOVE;
+    doubleClick[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    doubleClick[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    doubleClick[3].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    doubleClick[4].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    // Until the client is in the foreground and the double click has landed.
+    EXPECT_TRUE(PollUntil([&] {
+        if (s_tree.Selected() == rpmNode) return true;
+        ::SetForegroundWindow(s_client.frame);
+        ::SendInput(5, doubleClick, sizeof(INPUT));
+        return false;
+    }, 10000, 1000)) << "the double click did not open the module's node";
+    EXPECT_EQ(VisiblePage(), "ModWel");
+    Click(::GetDlgItem(Header(), 2010));
+    EXPECT_EQ(s_tree.Selected(), warnings);
+    EXPECT_TRUE(::IsWindowVisible(page));
+    EXPECT_EQ(list.SelectedCount(), 1);
+    int selected = list.FirstSelected();
+    EXPECT_EQ(selected >= 0 ? list.Cell(selected, 0) : "", "fixture_rpm.exe");
 }
 
 TEST_F(ClientRun, Step05d_AuthitTrustsTheSelectedModules) {

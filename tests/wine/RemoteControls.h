@@ -171,6 +171,13 @@ public:
         return it.iImage;
     }
 
+    // The row's bounds in the list's client coordinates.
+    bool ItemRect(int row, RECT* rect) const {
+        RECT r{};
+        r.left = LVIR_BOUNDS;
+        return Put(&r, sizeof r) && Send(LVM_GETITEMRECT, WPARAM(row), LPARAM(m_remote)) && Get(rect, sizeof *rect);
+    }
+    int FirstSelected() const { return int(Send(LVM_GETNEXTITEM, WPARAM(-1), MAKELPARAM(LVNI_SELECTED, 0))); }
     int SelectedCount() const { return int(Send(LVM_GETSELECTEDCOUNT, 0, 0)); }
     bool SelectOnly(int row) const {
         return SetState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED) &&
