@@ -6,11 +6,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "client/monitor/Classification.h"
+#include "client/monitor/ImageIndexes.h"
 #include "client/monitor/ClientTables.h"
 #include "client/monitor/NavigationHistory.h"
 #include "client/monitor/Tree.h"
@@ -94,20 +94,6 @@ public:
     virtual int RowCount() = 0;
     virtual uintptr_t RowData(int row) = 0;
     virtual void DeleteRow(int row) = 0;
-};
-
-// Image-list indexes of the client's icon resources; an icon without a
-// recorded index uses its resource number (as the in-memory tree does).
-class CImageIndexes {
-public:
-    void Set(int icon, int index) { m_index[icon] = index; }
-    int Of(int icon) const {
-        auto it = m_index.find(icon);
-        return it == m_index.end() ? icon : it->second;
-    }
-
-private:
-    std::map<int, int> m_index;
 };
 
 // The platform facts and services the controller needs.

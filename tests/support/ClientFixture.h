@@ -37,9 +37,8 @@ public:
 };
 
 // Records every box; questions take their answers from a queue (No when it
-// is empty).
-// `whileOpen` runs while a box is "open", as the timers of a real box's
-// modal loop do.
+// is empty). `whileOpen` runs while a box is "open", as the timers of a real
+// box's modal loop do.
 class FakePrompt : public IPrompt {
 public:
     std::vector<std::string> messages, questions, fileErrors;

@@ -27,7 +27,7 @@ void CListPage::Fill(std::vector<ListRow> rows) {
     ::SendMessageA(list.Handle(), WM_SETREDRAW, FALSE, 0);
     list.DeleteAllItems();
     for (const ListRow& row : rows) {
-        int image = row.icon && m_images && m_imageOf ? m_imageOf(row.icon) : -1;
+        int image = row.icon && m_images && m_indexes ? m_indexes->Of(row.icon) : -1;
         const char* first = row.texts.empty() ? "" : row.texts[0].c_str();
         int index = list.InsertItem(list.GetItemCount(), first, image, row.data);
         if (index < 0) continue;

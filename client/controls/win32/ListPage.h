@@ -14,20 +14,18 @@
 #include "client/controls/ListRows.h"
 #include "client/controls/win32/ListView.h"
 #include "client/controls/win32/SkinPage.h"
+#include "client/monitor/ImageIndexes.h"
 
 namespace ub {
 
 constexpr int kListId = 1002;
 
-// The image-list index of an icon resource.
-using ImageOfIcon = std::function<int(int icon)>;
-
 class CListPage : public CSkinPage {
 public:
-    // `images` is shared, never destroyed by the list; null for rows
-    // without icons.
-    CListPage(int templateId, HIMAGELIST images, ImageOfIcon imageOf)
-        : CSkinPage(templateId), m_images(images), m_imageOf(std::move(imageOf)) {}
+    // `images` is shared, never destroyed by the list, and `indexes` says
+    // where each icon is in it; both null for rows without icons.
+    CListPage(int templateId, HIMAGELIST images, const CImageIndexes* indexes)
+        : CSkinPage(templateId), m_images(images), m_indexes(indexes) {}
 
     HWND List() const { return Item(kListId); }
     int SortKey() const { return m_sortKey; }
@@ -82,7 +80,7 @@ private:
     static int CALLBACK CompareCallback(LPARAM a, LPARAM b, LPARAM page);
 
     HIMAGELIST m_images;
-    ImageOfIcon m_imageOf;
+    const CImageIndexes* m_indexes;
 };
 
 }  // namespace ub

@@ -93,7 +93,6 @@ LRESULT CALLBACK CWindow::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     try {
         r = self->WindowProc(msg, wp, lp);
     } catch (...) {
-        r = 0;
     }
     if (msg == WM_NCDESTROY) {
         if (self->m_hWnd == hwnd) self->Detach();
@@ -146,7 +145,6 @@ INT_PTR CALLBACK CDialog::StaticDialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
     try {
         r = self->DialogProc(msg, wp, lp);
     } catch (...) {
-        r = FALSE;
     }
     if (msg == WM_NCDESTROY) {
         ::RemovePropA(hwnd, kObjectProperty);

@@ -6,7 +6,7 @@
 namespace ub {
 
 CWarnListPage::CWarnListPage(CTreeController& controller, CClientTables& tables, HIMAGELIST images)
-    : CListPage(IDD_WARNING_LIST, images, [&controller](int icon) { return controller.Images().Of(icon); }),
+    : CListPage(IDD_WARNING_LIST, images, &controller.Images()),
       m_controller(controller),
       m_tables(tables) {}
 

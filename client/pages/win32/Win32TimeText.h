@@ -10,5 +10,7 @@ namespace ub {
 
 // "" when the time cannot be converted.
 std::string LocalTimeText(const FileTime& utc, const char* pattern);
+// The "Date" column of the list pages.
+inline std::string ListTimeText(const FileTime& utc) { return LocalTimeText(utc, kListTimePattern); }
 
 }  // namespace ub

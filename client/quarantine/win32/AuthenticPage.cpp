@@ -7,7 +7,7 @@
 namespace ub {
 
 CAuthenticPage::CAuthenticPage(CTreeController& controller, HIMAGELIST images)
-    : CListPage(IDD_AUTHENTIC_LIST, images, [&controller](int icon) { return controller.Images().Of(icon); }),
+    : CListPage(IDD_AUTHENTIC_LIST, images, &controller.Images()),
       m_controller(controller) {}
 
 BOOL CAuthenticPage::OnInitDialog() {
@@ -18,7 +18,7 @@ BOOL CAuthenticPage::OnInitDialog() {
 }
 
 std::vector<ListRow> CAuthenticPage::Rows() {
-    return AuthenticRows(m_controller.authentic, [](const FileTime& t) { return LocalTimeText(t, kListTimePattern); });
+    return AuthenticRows(m_controller.authentic, ListTimeText);
 }
 
 int CAuthenticPage::CompareRows(uintptr_t a, uintptr_t b) const { return CompareAuthenticRows(a, b, m_sortKey); }

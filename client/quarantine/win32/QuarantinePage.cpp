@@ -19,7 +19,7 @@ BOOL CQuarantinePage::OnInitDialog() {
 }
 
 std::vector<ListRow> CQuarantinePage::Rows() {
-    return QuarantineRows(m_controller.quarantine, [](const FileTime& t) { return LocalTimeText(t, kListTimePattern); });
+    return QuarantineRows(m_controller.quarantine, ListTimeText);
 }
 
 int CQuarantinePage::CompareRows(uintptr_t a, uintptr_t b) const { return CompareQuarantineRows(a, b, m_sortKey); }

@@ -116,8 +116,7 @@ bool CMainFrame::OnCreate() {
             case IDD_AUTHENTIC_LIST: return std::make_unique<CAuthenticPage>(controller, m_treeView->Images());
             case IDD_QUARANTINE_LIST: return std::make_unique<CQuarantinePage>(controller);
             case IDD_PROCESS_MODULES:
-                return std::make_unique<CListPage>(templateId, m_treeView->Images(),
-                                                   [&controller](int icon) { return controller.Images().Of(icon); });
+                return std::make_unique<CListPage>(templateId, m_treeView->Images(), &controller.Images());
         }
         return std::make_unique<CSkinPage>(templateId);
     });
