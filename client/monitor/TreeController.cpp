@@ -229,17 +229,21 @@ TreeItem CTreeController::InsertProcessItem(size_t position) {
     else if (p.status == ST_FINISHED_SHOWN) state = TREE_BOLD | TREE_CUT;
 
     const ModuleRecord* main = p.moduleCount ? ModuleAt(p.moduleIndex[0]) : nullptr;
+    return m_tree.InsertItem(m_nodes.processes, main ? main->baseName : "", ProcessImage(p),
+                             reinterpret_cast<uintptr_t>(&p), state);
+}
+
+int CTreeController::ProcessImage(const ProcessRecord& p) {
+    const ModuleRecord* main = p.moduleCount ? ModuleAt(p.moduleIndex[0]) : nullptr;
     int image = -1;
     if (main && m_platform.systemIcons) image = m_platform.systemIcons->SmallIconIndex(main->fullPath);
-    if (image < 0) {
-        image = m_images.Of(ICON_NO_PROCESS_ICON);
-    } else if (m_platform.windows2000 && image >= m_images.Of(ICON_CLEAN_MODULE)) {
+    if (image < 0) return m_images.Of(ICON_NO_PROCESS_ICON);
+    if (m_platform.windows2000 && image >= m_images.Of(ICON_CLEAN_MODULE)) {
         // Windows 2000 reports indexes that count the client's icon block as
         // if it were part of the system list; skip over it.
         image += m_images.Of(ICON_NO_PROCESS_ICON) - m_images.Of(ICON_CLEAN_MODULE) + 1;
     }
-    return m_tree.InsertItem(m_nodes.processes, main ? main->baseName : "", image, reinterpret_cast<uintptr_t>(&p),
-                             state);
+    return image;
 }
 
 void CTreeController::RefreshTree(int r) {

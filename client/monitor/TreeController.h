@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,9 @@ public:
     void ApplyClientBits(ModuleRecord& module);
     void RefreshTree(int r);
     TreeItem InsertProcessItem(size_t position);
+    // The image of a process's item and rows: the shell's small icon of its
+    // main image by file type, the no-icon icon when there is none.
+    int ProcessImage(const ProcessRecord& process);
     void SortProcesses();
 
     bool SelectProcessItem(const ProcessRecord* process);
@@ -174,7 +178,9 @@ public:
     class Operation {
     public:
         explicit Operation(CTreeController& controller) : m_controller(controller) { ++m_controller.m_busy; }
-        ~Operation() { --m_controller.m_busy; }
+        ~Operation() {
+            if (--m_controller.m_busy == 0 && m_controller.onIdle) m_controller.onIdle();
+        }
         Operation(const Operation&) = delete;
         Operation& operator=(const Operation&) = delete;
 
@@ -182,6 +188,8 @@ public:
         CTreeController& m_controller;
     };
     bool Busy() const { return m_busy > 0; }
+    // Called when the last operation in progress ends.
+    std::function<void()> onIdle;
 
     // The lists, their archive and their operations.
     AuthenticList authentic;

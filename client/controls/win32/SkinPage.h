@@ -32,6 +32,9 @@ public:
         (void)value;
         return 0;
     }
+    // A snapshot replaced every record and entry: the page lets go of the
+    // ones it points to (its context, its rows' data).
+    virtual void ForgetRecords() {}
 
     // The bitmap button of a control id, or null.
     CKwBitmapButton* Button(int id) const;

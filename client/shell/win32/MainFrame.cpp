@@ -4,7 +4,10 @@
 
 #include <cstring>
 
-#include "client/controls/win32/ListPage.h"
+#include "client/pages/win32/FileInfoPage.h"
+#include "client/pages/win32/ProcInfoPage.h"
+#include "client/pages/win32/ProcListPage.h"
+#include "client/pages/win32/ProcModPage.h"
 #include "client/pages/win32/WarnListPage.h"
 #include "client/quarantine/win32/AuthenticPage.h"
 #include "client/quarantine/win32/QuarantinePage.h"
@@ -115,8 +118,19 @@ bool CMainFrame::OnCreate() {
                 return std::make_unique<CWarnListPage>(controller, m_treeView->Tables(), m_treeView->Images());
             case IDD_AUTHENTIC_LIST: return std::make_unique<CAuthenticPage>(controller, m_treeView->Images());
             case IDD_QUARANTINE_LIST: return std::make_unique<CQuarantinePage>(controller);
+            case IDD_ALL_PROCESSES:
+            case IDD_WARNING_ITEM_PROCESSES:
+            case IDD_AUTHENTIC_ITEM_PROCESSES:
+            case IDD_MODULE_PROCESSES:
+                return std::make_unique<CProcListPage>(templateId, controller, m_treeView->Tables(),
+                                                       m_treeView->Images());
+            case IDD_PROCESS_DETAILS: return std::make_unique<CProcInfoPage>(m_treeView->Tables());
             case IDD_PROCESS_MODULES:
-                return std::make_unique<CListPage>(templateId, m_treeView->Images(), &controller.Images());
+                return std::make_unique<CProcModPage>(controller, m_treeView->Tables(), m_treeView->Images());
+            case IDD_MODULE_FILE: return std::make_unique<CModFilePage>(controller);
+            case IDD_PROCESS_FILE: return std::make_unique<CProcFilePage>(controller, m_treeView->Tables());
+            case IDD_AUTHENTIC_FILE: return std::make_unique<CAuthFilePage>(controller);
+            case IDD_WARNING_FILE: return std::make_unique<CWarnFilePage>(controller);
         }
         return std::make_unique<CSkinPage>(templateId);
     });

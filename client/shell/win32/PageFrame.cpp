@@ -1,5 +1,7 @@
 #include "client/shell/win32/PageFrame.h"
 
+#include "client/monitor/TreeController.h"
+
 namespace ub {
 namespace {
 
@@ -138,6 +140,15 @@ void CCwFrame::OnTab(int tab) {
 }
 
 void CCwFrame::TablesChanged(int mode) {
+    if (mode == 2) {
+        // The groups of the tree's dynamic nodes carry a record or an entry
+        // as their parameter; after a snapshot those are freed. The node's
+        // new item brings the new one when it is selected.
+        for (int g : {PAGE_WARNING_ITEM, PAGE_AUTHENTIC_ITEM, PAGE_PROCESS, PAGE_MODULE})
+            m_groups[size_t(g)].parameter = 0;
+        for (CPageGroup& g : m_groups)
+            for (auto& page : g.pages) page->ForgetRecords();
+    }
     const CPageGroup& group = m_groups[size_t(m_current)];
     if (CSkinPage* page = group.Current()) page->OnTablesChanged(mode, group.parameter);
 }

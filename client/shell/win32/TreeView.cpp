@@ -51,6 +51,9 @@ CCwTreeView::CCwTreeView(CClientSettings& settings, IClientFrame& frame, CCwFram
     m_controller = std::make_unique<CTreeController>(m_tree, m_tables, m_settings, m_frame, m_prompt, platform);
     m_monitor = std::make_unique<CClientMonitor>(*m_controller, m_tables, m_settings, m_frame,
                                                  static_cast<ITimerHost&>(*this));
+    m_controller->onIdle = [this] {
+        if (m_hWnd) ::PostMessageA(m_hWnd, WM_UB_SHOW_SELECTION, 0, 0);
+    };
 }
 
 CCwTreeView::~CCwTreeView() { m_channel.CloseClientChannel(&m_tables); }
@@ -134,10 +137,15 @@ void CCwTreeView::HandleSelection(TreeItem item) {
 bool CCwTreeView::OnNotify(NMHDR* header) {
     if (header->code == TVN_SELCHANGEDA || header->code == TVN_SELCHANGEDW) {
         auto* tv = reinterpret_cast<NMTREEVIEWA*>(header);
-        if (!m_refreshing) HandleSelection(CWin32Tree::Handle(tv->itemNew.hItem));
+        if (!m_refreshing && !m_controller->Busy()) HandleSelection(CWin32Tree::Handle(tv->itemNew.hItem));
         return true;
     }
     return false;
+}
+
+void CCwTreeView::ShowChangedSelection() {
+    TreeItem selected = m_tree.SelectedItem();
+    if (selected != m_shownItem) HandleSelection(selected);
 }
 
 void CCwTreeView::NavigateBack() {
@@ -158,10 +166,12 @@ LRESULT CCwTreeView::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
             if (!outer) return 0;
             // A selection the refresh changed (its item was deleted) is shown
             // now, with the rebuilt records.
-            TreeItem selected = m_tree.SelectedItem();
-            if (selected != m_shownItem) HandleSelection(selected);
+            ShowChangedSelection();
             return 0;
         }
+        case WM_UB_SHOW_SELECTION:
+            if (!m_refreshing && !m_controller->Busy()) ShowChangedSelection();
+            return 0;
         case WM_COMMAND:
             if (OnCommand(LOWORD(wp))) return 0;
             break;

@@ -24,6 +24,9 @@ namespace ub {
 class CCwFrame;
 
 constexpr int kWaitTemplate = 135;
+// Posted to the tree when a list operation is over: a selection that
+// changed meanwhile is shown now.
+constexpr UINT WM_UB_SHOW_SELECTION = WM_APP + 2;
 
 // "Connecting to server, please waiting..." until the first snapshot.
 class CWaitDialog : public CSkinBox {
@@ -91,9 +94,12 @@ private:
     std::unique_ptr<CClientMonitor> m_monitor;
     CClientChannel m_channel;
 
-    // Selection changes while a refresh rebuilds the tree are handled once
-    // the refresh is over: until then deleted items may carry freed records.
+    // Selection changes while a refresh rebuilds the tree, or while a list
+    // operation deletes the selected node, are handled once it is over:
+    // until then deleted items may carry freed records, and the pages of
+    // the new selection would show lists that are still changing.
     bool m_refreshing = false;
+    void ShowChangedSelection();
     TreeItem m_shownItem = kNoItem;
 };
 
