@@ -98,11 +98,12 @@ private:
     const std::string* m_loaded = nullptr;
 };
 
-// Executables have system icon 3 unless listed without one.
+// Executables have system icon `index` (3) unless listed without one.
 class FakeSystemIcons : public ISystemIcons {
 public:
     std::set<std::string> without;  // folded
-    int SmallIconIndex(const char* path) override { return without.count(FoldedKey(path, kPathSize)) ? -1 : 3; }
+    int index = 3;
+    int SmallIconIndex(const char* path) override { return without.count(FoldedKey(path, kPathSize)) ? -1 : index; }
 };
 
 class FakeTimers : public ITimerHost {
