@@ -64,6 +64,22 @@ bool LoadsModule(const ProcessRecord& p, const CClientTables& tables, const Modu
     return false;
 }
 
+bool ProcessListFilter(int templateId, uintptr_t context, const ModuleRecord** filter) {
+    *filter = nullptr;
+    switch (templateId) {
+        case kAllProcessesTemplate: return true;
+        case kAuthenticProcessesTemplate: {
+            const auto* entry = reinterpret_cast<const AuthenticEntry*>(context);
+            if (!entry || !entry->module) return false;
+            *filter = entry->module;
+            return true;
+        }
+        default:
+            *filter = reinterpret_cast<const ModuleRecord*>(context);
+            return *filter != nullptr;
+    }
+}
+
 void UpdateProcessRows(IProcessRows& rows, ProcessListState& state, int mode, const ModuleRecord* filter,
                        const CClientTables& tables, const std::function<int(const ProcessRecord&)>& image,
                        const TimeTextFn& listTime) {

@@ -19,6 +19,8 @@ namespace ub {
 constexpr ListColumn kProcListColumns[] = {{"ImageName", 120}, {"Satatus", 60},   {"PID", 40},   {"FullName", 240},
                                            {"BeginTime", 80},  {"EndTime", 80}, {"Mod Num", 0}};
 constexpr int kStatusColumn = 1;
+constexpr int kAllProcessesTemplate = 104;
+constexpr int kAuthenticProcessesTemplate = 129;
 constexpr int kEndTimeColumn = 5;
 
 // A UTC FILETIME as local time in the lists' pattern.
@@ -41,6 +43,13 @@ std::vector<std::string> ProcessRowTexts(const ProcessRecord& process, const CCl
                                          const TimeTextFn& listTime);
 // True when one of the process's module indexes names `module`.
 bool LoadsModule(const ProcessRecord& process, const CClientTables& tables, const ModuleRecord* module);
+
+// Which processes a process list shows for its template and its group's
+// context: every process (null, template 104), those that load the
+// context's module (127 and 111), or those that load the module of the
+// context's authentic entry (129). False when the list shows nothing: an
+// entry without its module, or no context (after a snapshot freed it).
+bool ProcessListFilter(int templateId, uintptr_t context, const ModuleRecord** filter);
 
 // A process list control: rows with texts, an image and a record as data.
 class IProcessRows : public IRecordRows {

@@ -179,6 +179,31 @@ TEST(ProcessRows, FilterModuleListsOnlyTheProcessesThatLoadIt) {
     EXPECT_EQ(f.rows.RowCount(), 0);
 }
 
+TEST(ProcessRows, FilterModuleOfEachTemplate) {
+    ModuleRecord module{};
+    AuthenticEntry entry, unlinked;
+    entry.module = &module;
+    const auto m = reinterpret_cast<uintptr_t>(&module);
+    const struct {
+        int templateId;
+        uintptr_t context;
+        bool shows;
+        const ModuleRecord* filter;
+    } cases[] = {
+        {104, 0, true, nullptr},  {104, m, true, nullptr},  // every process, whatever the context
+        {127, m, true, &module},  {111, m, true, &module},
+        {127, 0, false, nullptr}, {111, 0, false, nullptr},  // the module's records were freed
+        {129, reinterpret_cast<uintptr_t>(&entry), true, &module},
+        {129, reinterpret_cast<uintptr_t>(&unlinked), false, nullptr},
+        {129, 0, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        const ModuleRecord* filter = &module;
+        EXPECT_EQ(ProcessListFilter(c.templateId, c.context, &filter), c.shows) << c.templateId << " " << c.context;
+        EXPECT_EQ(filter, c.filter) << c.templateId;
+    }
+}
+
 TEST(ProcessRows, PendingReselectSelectsItsRowOnceThenClears) {
     ProcessListFixture f;
     AddModule(f.tables, "C:\\p\\a.exe");

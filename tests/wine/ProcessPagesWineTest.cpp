@@ -138,6 +138,7 @@ protected:
 
     static inline std::unique_ptr<wine::CFixtureProcess> s_late;  // started after the first snapshot
     static inline uint32_t s_latePid = 0;
+    static inline std::unique_ptr<CDllHost> s_dllHost;  // loads fixture_rpm_dll.dll
     static inline wine::CFixtureProcess s_other;  // killed from its details page
 };
 
@@ -354,9 +355,9 @@ TEST_F(PagesRun, Pages07_FilePageOfTheServiceProgram) {
 }
 
 TEST_F(PagesRun, Pages08_ADllWithoutVersionResourceAndItsProcesses) {
-    CDllHost host;
+    s_dllHost = std::make_unique<CDllHost>();
     const std::string dll = BinFolder() + "fixture_rpm_dll.dll";
-    ASSERT_TRUE(host.Load(dll));
+    ASSERT_TRUE(s_dllHost->Load(dll));
     HTREEITEM hostNode = nullptr, dllNode = nullptr;
     ASSERT_TRUE(PollUntil([&] {
         hostNode = s_tree.Child(Processes(), "fixture_dll_host.exe");
@@ -383,6 +384,44 @@ TEST_F(PagesRun, Pages08_ADllWithoutVersionResourceAndItsProcesses) {
     ASSERT_EQ(rows.size(), 1u) << ::testing::PrintToString(rows);
     EXPECT_EQ(rows[0][0], "fixture_dll_host.exe");
     Screenshot("15-module-processes");
+}
+
+TEST_F(PagesRun, Pages08b_AuthitAndCleanFromTheFilePages) {
+    HTREEITEM warnings = ViewNode("Warning list");
+    HTREEITEM authentic = ViewNode("Authentic");
+    const std::string dll = BinFolder() + "fixture_rpm_dll.dll";
+    HTREEITEM node = s_tree.Child(warnings, "fixture_rpm_dll.dll");
+    ASSERT_NE(node, nullptr) << ::testing::PrintToString(s_tree.ChildTexts(warnings));
+
+    // The warning's file page: "Authit" trusts it; its node goes, and the
+    // page of the node selected instead is shown once the action is over.
+    HWND page = ShowTab(node, kDetailTab, kAuthit);
+    ASSERT_NE(page, nullptr);
+    EXPECT_NE(::GetDlgItem(page, kQuarit), nullptr);
+    EXPECT_TRUE(EqualsNoCase(ControlText(page, 1010), dll));
+    EXPECT_EQ(ControlText(page, 1021), "Mid");
+    EXPECT_TRUE(ClickQuietly(::GetDlgItem(page, kAuthit)));
+    EXPECT_EQ(s_tree.Child(warnings, "fixture_rpm_dll.dll"), nullptr);
+    HTREEITEM trusted = s_tree.Child(authentic, "fixture_rpm_dll.dll");
+    ASSERT_NE(trusted, nullptr);
+    EXPECT_NE(s_tree.Selected(), nullptr);
+    // Shown when the client is back in its message loop: the group of the
+    // node selected now, or this page with the next warning's file.
+    EXPECT_TRUE(PollUntil([&] { return !::IsWindowVisible(page) || !EqualsNoCase(ControlText(page, 1010), dll); }))
+        << "the page of the deleted node stays on show";
+    EXPECT_FALSE(VisiblePage().empty());
+    EXPECT_TRUE(ReadArchive().Trusted(dll));
+
+    // The authentic entry's file page: "Authed", and "Clean" ends the trust.
+    page = ShowTab(trusted, kDetailTab, kClean);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(ControlText(page, 1021), "Authed");
+    Screenshot("16-authentic-file");
+    EXPECT_TRUE(ClickQuietly(::GetDlgItem(page, kClean)));
+    EXPECT_EQ(s_tree.Child(authentic, "fixture_rpm_dll.dll"), nullptr);
+    EXPECT_NE(s_tree.Child(warnings, "fixture_rpm_dll.dll"), nullptr);
+    EXPECT_TRUE(PollUntil([&] { return !::IsWindowVisible(page); })) << "the page of the deleted node stays on show";
+    EXPECT_FALSE(ReadArchive().Trusted(dll));
 }
 
 TEST_F(PagesRun, Pages09_MoreInfoOpensABlankPageThenTheSearch) {
@@ -439,6 +478,7 @@ TEST_F(PagesRun, Pages09_MoreInfoOpensABlankPageThenTheSearch) {
 }
 
 TEST_F(PagesRun, Pages10_ExitStopsTheService) {
+    s_dllHost.reset();
     ::PostMessageA(s_client.frame, WM_COMMAND, kAppExit, 0);
     ASSERT_TRUE(AnswerExit(s_client, IDYES));
     EXPECT_EQ(::WaitForSingleObject(s_client.pi.hProcess, wine::kWaitLimitMs), WAIT_OBJECT_0);

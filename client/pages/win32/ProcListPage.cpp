@@ -7,6 +7,9 @@
 
 namespace ub {
 
+static_assert(kAllProcessesTemplate == IDD_ALL_PROCESSES && kAuthenticProcessesTemplate == IDD_AUTHENTIC_ITEM_PROCESSES,
+              "the filter rule names the templates");
+
 CProcListPage::CProcListPage(int templateId, CTreeController& controller, CClientTables& tables, HIMAGELIST images)
     : CSkinPage(templateId), m_controller(controller), m_tables(tables), m_images(images) {}
 
@@ -26,23 +29,6 @@ BOOL CProcListPage::OnInitDialog() {
     return TRUE;
 }
 
-const ModuleRecord* CProcListPage::FilterOf(uintptr_t context, bool* none) const {
-    *none = false;
-    switch (TemplateId()) {
-        case IDD_ALL_PROCESSES: return nullptr;
-        case IDD_AUTHENTIC_ITEM_PROCESSES: {
-            const auto* entry = reinterpret_cast<const AuthenticEntry*>(context);
-            *none = !entry || !entry->module;
-            return entry ? entry->module : nullptr;
-        }
-        default:
-            // A page without its module (its records were replaced by a
-            // snapshot) lists nothing rather than every process.
-            *none = context == 0;
-            return reinterpret_cast<const ModuleRecord*>(context);
-    }
-}
-
 int CProcListPage::ShowContext(uintptr_t) {
     m_state.needFull = true;
     DeleteAllRows();
@@ -50,9 +36,8 @@ int CProcListPage::ShowContext(uintptr_t) {
 }
 
 int CProcListPage::OnTablesChanged(int mode, uintptr_t context) {
-    bool none = false;
-    const ModuleRecord* filter = FilterOf(context, &none);
-    if (none) return 0;
+    const ModuleRecord* filter = nullptr;
+    if (!ProcessListFilter(TemplateId(), context, &filter)) return 0;
     ::SendMessageA(List(), WM_SETREDRAW, FALSE, 0);
     UpdateProcessRows(*this, m_state, mode, filter, m_tables,
                       [this](const ProcessRecord& p) { return m_controller.ProcessImage(p); }, ListTimeText);

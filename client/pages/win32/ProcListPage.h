@@ -36,8 +36,6 @@ protected:
 
 private:
     win::CListView ListView() const { return win::CListView(List()); }
-    // The module whose processes the page lists; null for all of them.
-    const ModuleRecord* FilterOf(uintptr_t context, bool* none) const;
     void Resize(int cx, int cy);
     static int CALLBACK CompareCallback(LPARAM a, LPARAM b, LPARAM page);
 
