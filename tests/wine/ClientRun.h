@@ -96,9 +96,9 @@ inline uint64_t Now() {
     return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
-// A UTC time as the list pages show it: local time, "%X, %B %d".
-inline std::string DateText(FileTime utc) {
-    FILETIME ft{utc.low, utc.high}, local;
+// A UTC time as the pages show it: local time with a strftime pattern.
+inline std::string TimeText(uint64_t utc, const char* pattern) {
+    FILETIME ft{DWORD(utc), DWORD(utc >> 32)}, local;
     SYSTEMTIME st;
     if (!::FileTimeToLocalFileTime(&ft, &local) || !::FileTimeToSystemTime(&local, &st)) return "<bad time>";
     std::tm tm{};
@@ -110,11 +110,14 @@ inline std::string DateText(FileTime utc) {
     tm.tm_sec = st.wSecond;
     tm.tm_wday = st.wDayOfWeek;
     char text[64] = "";
-    std::strftime(text, sizeof text, "%X, %B %d", &tm);
+    std::strftime(text, sizeof text, pattern, &tm);
     return text;
 }
 
-bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// As the list pages' dates: "%X, %B %d".
+inline std::string DateText(FileTime utc) { return TimeText(ToU64(utc), "%X, %B %d"); }
+
+inline bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The whole file; empty when it cannot be read.
 inline std::string FileBytes(const std::string& path) {
@@ -141,9 +144,9 @@ inline void RemoveFolder(const std::string& folder) {
     ::RemoveDirectoryA(folder.c_str());
 }
 
-std::string ArchivePath() { return BinFolder() + "UBqa.dat"; }
-std::string QuarantineFolder() { return BinFolder() + "Quarantine\\"; }
-std::string RpmPath() { return BinFolder() + "fixture_rpm.exe"; }
+inline std::string ArchivePath() { return BinFolder() + "UBqa.dat"; }
+inline std::string QuarantineFolder() { return BinFolder() + "Quarantine\\"; }
+inline std::string RpmPath() { return BinFolder() + "fixture_rpm.exe"; }
 
 // The client's archive file as it is on disk now.
 struct ArchiveFile {
@@ -281,12 +284,24 @@ inline bool TrayIconExists(HWND frame) {
     return ::Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
 }
 
+// The middle of a button in its client coordinates, with the real pointer
+// put there first: a move the system reports from the real pointer between
+// the press and the release must not take the button's capture away (a
+// button that loses it forgets the press).
+inline LPARAM PointerOnto(HWND button) {
+    RECT r{};
+    ::GetClientRect(button, &r);
+    POINT middle{r.right / 2, r.bottom / 2};
+    POINT screen = middle;
+    ::ClientToScreen(button, &screen);
+    ::SetCursorPos(screen.x, screen.y);
+    return MAKELPARAM(middle.x, middle.y);
+}
+
 // A click in the middle of a picture button, where it is opaque (its
 // corners may be transparent, which a BM_CLICK at 0,0 would hit).
 inline void Click(HWND button) {
-    RECT r{};
-    ::GetClientRect(button, &r);
-    LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+    LPARAM at = PointerOnto(button);
     ::SendMessageA(button, WM_MOUSEMOVE, 0, at);
     ::SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
     ::SendMessageA(button, WM_LBUTTONUP, 0, at);
@@ -439,9 +454,7 @@ protected:
     }
     // Click() without waiting for the handler, which may ask something.
     static void ClickAsync(HWND button) {
-        RECT r{};
-        ::GetClientRect(button, &r);
-        LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+        LPARAM at = PointerOnto(button);
         ::SendNotifyMessageA(button, WM_MOUSEMOVE, 0, at);
         ::SendNotifyMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
         ::SendNotifyMessageA(button, WM_LBUTTONUP, 0, at);
@@ -466,9 +479,7 @@ protected:
     // the handler has ended. A box it shows instead is answered and reported.
     static ::testing::AssertionResult ClickQuietly(HWND button) {
         if (!button) return ::testing::AssertionFailure() << "no button";
-        RECT r{};
-        ::GetClientRect(button, &r);
-        LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+        LPARAM at = PointerOnto(button);
         ::SendMessageA(button, WM_MOUSEMOVE, 0, at);
         ::SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
         DWORD_PTR result = 0;

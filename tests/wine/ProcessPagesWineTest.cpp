@@ -30,23 +30,6 @@ std::string ControlText(HWND page, int id) {
     return text;
 }
 
-std::string TimeText(uint64_t utc, const char* pattern) {
-    FILETIME ft{DWORD(utc), DWORD(utc >> 32)}, local;
-    SYSTEMTIME st;
-    if (!::FileTimeToLocalFileTime(&ft, &local) || !::FileTimeToSystemTime(&local, &st)) return "<bad time>";
-    std::tm tm{};
-    tm.tm_year = st.wYear - 1900;
-    tm.tm_mon = st.wMonth - 1;
-    tm.tm_mday = st.wDay;
-    tm.tm_hour = st.wHour;
-    tm.tm_min = st.wMinute;
-    tm.tm_sec = st.wSecond;
-    tm.tm_wday = st.wDayOfWeek;
-    char text[64] = "";
-    std::strftime(text, sizeof text, pattern, &tm);
-    return text;
-}
-
 bool IsClockTime(const std::string& s) {
     return s.size() == 8 && s[2] == ':' && s[5] == ':' &&
            std::all_of(s.begin(), s.end(), [](char c) { return c == ':' || (c >= '0' && c <= '9'); });

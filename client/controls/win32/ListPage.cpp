@@ -80,9 +80,7 @@ int CListPage::Reselect(uintptr_t value) {
     int count = list.GetItemCount();
     for (int row = 0; row < count; ++row) {
         if (list.GetItemParam(row) != value) continue;
-        ::SetFocus(list.Handle());
-        list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        list.EnsureVisible(row);
+        list.FocusRow(row);
         return 1;
     }
     return 0;

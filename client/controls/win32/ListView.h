@@ -60,6 +60,12 @@ public:
         return Send(LVM_SORTITEMS, WPARAM(context), reinterpret_cast<LPARAM>(compare)) != 0;
     }
     bool EnsureVisible(int index) const { return Send(LVM_ENSUREVISIBLE, WPARAM(index), FALSE) != 0; }
+    // Gives the list the focus, selects and focuses the row and shows it.
+    void FocusRow(int index) const {
+        ::SetFocus(m_list);
+        SetItemState(index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        EnsureVisible(index);
+    }
     bool DeleteAllItems() const { return Send(LVM_DELETEALLITEMS) != 0; }
     int GetItemCount() const { return int(Send(LVM_GETITEMCOUNT)); }
     void SetSmallImageList(HIMAGELIST images) const {

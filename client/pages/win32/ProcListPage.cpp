@@ -72,13 +72,6 @@ int CALLBACK CProcListPage::CompareCallback(LPARAM a, LPARAM b, LPARAM page) {
 
 void CProcListPage::SortRows() { ListView().SortItems(CompareCallback, reinterpret_cast<LPARAM>(this)); }
 
-void CProcListPage::SelectRow(int row) {
-    win::CListView list = ListView();
-    ::SetFocus(list.Handle());
-    list.SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    list.EnsureVisible(row);
-}
-
 void CProcListPage::Resize(int cx, int cy) {
     ::MoveWindow(List(), 20, 40, cx - 40, cy - 80, TRUE);
     const UINT keep = SWP_NOSIZE | SWP_NOACTIVATE;

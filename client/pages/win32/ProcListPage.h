@@ -49,7 +49,7 @@ private:
         ListView().SetSubItem(row, column, text.c_str());
     }
     void SortRows() override;
-    void SelectRow(int row) override;
+    void SelectRow(int row) override { ListView().FocusRow(row); }
 
     CTreeController& m_controller;
     CClientTables& m_tables;
