@@ -2,8 +2,10 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 #include "client/pages/TimeText.h"
+#include "common/TextFold.h"
 
 namespace ub {
 
@@ -36,6 +38,16 @@ std::string DecimalText(int64_t value) {
     char text[24];
     std::snprintf(text, sizeof text, "%" PRId64, value);
     return text;
+}
+
+std::string FileTypeOf(const char* path) {
+    const char* name = path;
+    for (const char* c = path; *c; ++c)
+        if (*c == '\\' || *c == '/') name = c + 1;
+    const char* dot = std::strrchr(name, '.');
+    std::string type = dot ? dot : "";
+    for (char& c : type) c = FoldAscii(c);
+    return type;
 }
 
 const ModuleRecord* MainModule(const ProcessRecord& process, const CClientTables& tables) {

@@ -36,6 +36,10 @@ std::string CpuTimeText(const FileTime& duration);
 // "%d".
 std::string DecimalText(int64_t value);
 
+// The extension of a path's file name in lower case ("" for none): what
+// the shell's icon by file type depends on.
+std::string FileTypeOf(const char* path);
+
 // The module the first module index names, or null.
 const ModuleRecord* MainModule(const ProcessRecord& process, const CClientTables& tables);
 // The seven column texts of a process.

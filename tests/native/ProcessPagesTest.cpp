@@ -259,6 +259,14 @@ TEST(ProcessRows, CpuTimesAreAClockTimeOfWholeSeconds) {
     for (auto [duration, text] : cases) EXPECT_EQ(CpuTimeText(ToFileTime(duration)), text) << duration;
 }
 
+TEST(ProcessRows, FileTypeOfAPath) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\p\\A.EXE", ".exe"}, {"C:\\p.d\\noext", ""}, {"C:\\p\\x.tar.GZ", ".gz"},
+        {"C:/p.q/name", ""},         {"", ""},                  {"C:\\p\\.hidden", ".hidden"},
+    };
+    for (auto [path, type] : cases) EXPECT_EQ(FileTypeOf(path), type) << path;
+}
+
 TEST(ProcessRows, KillTexts) {
     EXPECT_EQ(KillResultText(true, "a b.exe"), "Killed Process a b.exe.");
     EXPECT_EQ(KillResultText(false, "x.exe"), "The Process x.exe can't be killed, it has exited or access is denied.");

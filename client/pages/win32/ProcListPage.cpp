@@ -1,5 +1,8 @@
 #include "client/pages/win32/ProcListPage.h"
 
+#include <map>
+#include <string>
+
 #include "client/controls/ListSort.h"
 #include "client/pages/win32/ProcInfoPage.h"
 #include "client/pages/win32/Win32TimeText.h"
@@ -15,6 +18,7 @@ CProcListPage::CProcListPage(int templateId, CTreeController& controller, CClien
 
 BOOL CProcListPage::OnInitDialog() {
     CSkinPage::OnInitDialog();
+    m_list = Item(kProcessListId);
     if (win::CListView list = ListView()) {
         // The image list is the tree's: destroying the list must leave it.
         HWND hwnd = list.Handle();
@@ -38,9 +42,17 @@ int CProcListPage::ShowContext(uintptr_t) {
 int CProcListPage::OnTablesChanged(int mode, uintptr_t context) {
     const ModuleRecord* filter = nullptr;
     if (!ProcessListFilter(TemplateId(), context, &filter)) return 0;
+    // The shell answers by file type alone: one question per type and update.
+    std::map<std::string, int> imageOfType;
+    auto image = [&](const ProcessRecord& p) {
+        const ModuleRecord* main = MainModule(p, m_tables);
+        std::string type = main ? FileTypeOf(main->fullPath) : std::string();
+        auto it = imageOfType.find(type);
+        if (it == imageOfType.end()) it = imageOfType.emplace(type, m_controller.ProcessImage(p)).first;
+        return it->second;
+    };
     ::SendMessageA(List(), WM_SETREDRAW, FALSE, 0);
-    UpdateProcessRows(*this, m_state, mode, filter, m_tables,
-                      [this](const ProcessRecord& p) { return m_controller.ProcessImage(p); }, ListTimeText);
+    UpdateProcessRows(*this, m_state, mode, filter, m_tables, image, ListTimeText);
     ::SendMessageA(List(), WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(List(), nullptr, TRUE);
     return 1;

@@ -19,7 +19,7 @@ public:
     // `images` is the tree's image list, shared and never destroyed here.
     CProcListPage(int templateId, CTreeController& controller, CClientTables& tables, HIMAGELIST images);
 
-    HWND List() const { return Item(kProcessListId); }
+    HWND List() const { return m_list; }
     int SortKey() const { return m_sortKey; }
 
     // Empties the list until the next merge.
@@ -54,6 +54,8 @@ private:
     CTreeController& m_controller;
     CClientTables& m_tables;
     HIMAGELIST m_images;
+    // Looked up once: an update asks the list for each row's data.
+    HWND m_list = nullptr;
     int m_sortKey = 0;
     ProcessListState m_state;
 };
