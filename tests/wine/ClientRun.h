@@ -284,24 +284,17 @@ inline bool TrayIconExists(HWND frame) {
     return ::Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
 }
 
-// The middle of a button in its client coordinates, with the real pointer
-// put there first: a move the system reports from the real pointer between
-// the press and the release must not take the button's capture away (a
-// button that loses it forgets the press).
-inline LPARAM PointerOnto(HWND button) {
+// The middle of a button, in its client coordinates.
+inline LPARAM MiddleOf(HWND button) {
     RECT r{};
     ::GetClientRect(button, &r);
-    POINT middle{r.right / 2, r.bottom / 2};
-    POINT screen = middle;
-    ::ClientToScreen(button, &screen);
-    ::SetCursorPos(screen.x, screen.y);
-    return MAKELPARAM(middle.x, middle.y);
+    return MAKELPARAM(r.right / 2, r.bottom / 2);
 }
 
 // A click in the middle of a picture button, where it is opaque (its
 // corners may be transparent, which a BM_CLICK at 0,0 would hit).
 inline void Click(HWND button) {
-    LPARAM at = PointerOnto(button);
+    LPARAM at = MiddleOf(button);
     ::SendMessageA(button, WM_MOUSEMOVE, 0, at);
     ::SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
     ::SendMessageA(button, WM_LBUTTONUP, 0, at);
@@ -454,7 +447,7 @@ protected:
     }
     // Click() without waiting for the handler, which may ask something.
     static void ClickAsync(HWND button) {
-        LPARAM at = PointerOnto(button);
+        LPARAM at = MiddleOf(button);
         ::SendNotifyMessageA(button, WM_MOUSEMOVE, 0, at);
         ::SendNotifyMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
         ::SendNotifyMessageA(button, WM_LBUTTONUP, 0, at);
@@ -479,7 +472,7 @@ protected:
     // the handler has ended. A box it shows instead is answered and reported.
     static ::testing::AssertionResult ClickQuietly(HWND button) {
         if (!button) return ::testing::AssertionFailure() << "no button";
-        LPARAM at = PointerOnto(button);
+        LPARAM at = MiddleOf(button);
         ::SendMessageA(button, WM_MOUSEMOVE, 0, at);
         ::SendMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
         DWORD_PTR result = 0;
