@@ -4,10 +4,14 @@
 
 #include <cstring>
 
+#include "client/config/win32/ConfigPage.h"
 #include "client/pages/win32/FileInfoPage.h"
+#include "client/pages/win32/InfoPage.h"
+#include "client/pages/win32/OverviewPage.h"
 #include "client/pages/win32/ProcInfoPage.h"
 #include "client/pages/win32/ProcListPage.h"
 #include "client/pages/win32/ProcModPage.h"
+#include "client/pages/win32/SysInfoPage.h"
 #include "client/pages/win32/WarnListPage.h"
 #include "client/quarantine/win32/AuthenticPage.h"
 #include "client/quarantine/win32/QuarantinePage.h"
@@ -131,7 +135,15 @@ bool CMainFrame::OnCreate() {
             case IDD_PROCESS_FILE: return std::make_unique<CProcFilePage>(controller, m_treeView->Tables());
             case IDD_AUTHENTIC_FILE: return std::make_unique<CAuthFilePage>(controller);
             case IDD_WARNING_FILE: return std::make_unique<CWarnFilePage>(controller);
+            case IDD_SYSTEM_INFO: return std::make_unique<CSysInfoPage>();
+            case IDD_INFORMATION: return std::make_unique<CInfoPage>();
+            case IDD_CONFIGURATION:
+                return std::make_unique<CConfigPage>(
+                    m_settings, [this] { m_treeView->ApplyServiceSpeed(); },
+                    [this] { m_treeView->Controller().SortProcesses(); });
         }
+        if (OverviewSkipFlag(templateId, m_settings))
+            return std::make_unique<COverviewPage>(templateId, m_settings, m_overviewPlacer);
         return std::make_unique<CSkinPage>(templateId);
     });
     m_treeView = std::make_unique<CCwTreeView>(m_settings, *this, *m_pages, m_hWnd);

@@ -10,6 +10,7 @@
 
 #include "client/controls/win32/Window.h"
 #include "client/monitor/TreeController.h"
+#include "client/pages/OverviewLook.h"
 #include "client/shell/ClientSettings.h"
 #include "client/shell/TrayAlert.h"
 #include "client/shell/win32/PageFrame.h"
@@ -89,6 +90,7 @@ private:
     void ModifyTrayIcon(int icon, const char* tip) override;
 
     CClientSettings& m_settings;
+    COverviewPlacer m_overviewPlacer;  // shared by the overview pages
     CSplitter m_splitter;
     std::unique_ptr<CCwFrame> m_pages;
     std::unique_ptr<CCwTreeView> m_treeView;

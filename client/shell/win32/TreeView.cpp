@@ -100,6 +100,10 @@ void CCwTreeView::InitialUpdate() {
     m_monitor->Start();
 }
 
+void CCwTreeView::ApplyServiceSpeed() {
+    if (m_channel.IsOpen()) SetServiceSpeed(m_channel.Block(), 0, uint32_t(m_settings.SvrSpeed + 1));
+}
+
 void CCwTreeView::CloseWaitDialog() {
     if (m_wait.Exists()) ::PostMessageA(m_wait, WM_COMMAND, IDOK, 0);
 }

@@ -58,6 +58,9 @@ public:
     void CloseWaitDialog();
     bool WaitDialogExists() const { return m_wait.Exists(); }
 
+    // Writes the settings' server speed into the channel's header, once
+    // the channel is open.
+    void ApplyServiceSpeed();
     CTreeController& Controller() { return *m_controller; }
     CClientTables& Tables() { return m_tables; }
     CWin32Tree& Tree() { return m_tree; }
