@@ -7,6 +7,7 @@
 // build on each other and run in order. Screenshots are saved for a person
 // to look at.
 #include "tests/wine/ClientRun.h"
+#include "tests/wine/StandInBrowser.h"
 
 namespace ub {
 namespace {
@@ -137,6 +138,20 @@ TEST_F(ConfigRun, Config03_SystemInformation) {
     for (int id = 1050; id <= 1053; ++id)
         EXPECT_TRUE(::GetWindowLongA(::GetDlgItem(page, id), GWL_STYLE) & ES_READONLY) << id;
     Screenshot("23-system-info");
+}
+
+TEST_F(ConfigRun, Config03b_OnlineOpensTheHomePage) {
+    wine::CStandInBrowser browser;
+    ASSERT_TRUE(browser.Ready());
+    s_tree.Select(s_tree.Child(s_tree.Root(), "Infomation"));
+    HWND page = VisiblePageWith(2088);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(VisiblePage(), "InfoWel");
+    Screenshot("25-information");
+    Click(::GetDlgItem(page, 2088));
+    std::string opened = browser.Calls(2);
+    EXPECT_NE(opened.find("about:blank\n"), std::string::npos) << opened;
+    EXPECT_NE(opened.find("https://umbrastead.org/\n"), std::string::npos) << opened;
 }
 
 TEST_F(ConfigRun, Config04_ConfigurationPage) {

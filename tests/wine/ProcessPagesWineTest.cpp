@@ -7,6 +7,7 @@
 // that load it; "MoreInfo" through a stand-in browser. The steps build on
 // each other and run in order. Screenshots are saved for a person to look at.
 #include "tests/wine/ClientRun.h"
+#include "tests/wine/StandInBrowser.h"
 
 #include <psapi.h>
 
@@ -408,56 +409,15 @@ TEST_F(PagesRun, Pages08b_AuthitAndCleanFromTheFilePages) {
 }
 
 TEST_F(PagesRun, Pages09_MoreInfoOpensABlankPageThenTheSearch) {
-    // The stand-in browser opens "https" and "about" addresses for the run.
-    const std::string recorder = "\"" + BinFolder() + "fixture_shell_recorder.exe\" \"%1\"";
-    const std::string calls = BinFolder() + "shell_calls.txt";
-    ::DeleteFileA(calls.c_str());
-    struct Saved {
-        std::string key;
-        bool existed = false;
-        std::string value;
-    } saved[] = {{"https\\shell\\open\\command", false, ""}, {"about\\shell\\open\\command", false, ""}};
-    for (Saved& s : saved) {
-        char value[1024] = "";
-        LONG size = sizeof value;
-        s.existed = ::RegQueryValueA(HKEY_CLASSES_ROOT, s.key.c_str(), value, &size) == ERROR_SUCCESS;
-        s.value = value;
-        ASSERT_EQ(::RegSetValueA(HKEY_CLASSES_ROOT, s.key.c_str(), REG_SZ, recorder.c_str(), DWORD(recorder.size())),
-                  ERROR_SUCCESS);
-    }
-    HKEY about = nullptr;
-    if (::RegCreateKeyA(HKEY_CLASSES_ROOT, "about", &about) == ERROR_SUCCESS) {
-        ::RegSetValueExA(about, "URL Protocol", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-        ::RegCloseKey(about);
-    }
-
+    wine::CStandInBrowser browser;
+    ASSERT_TRUE(browser.Ready());
     // The file page of the service's process: base name "UBsvr.exe".
     HWND page = ShowTab(s_tree.Child(Processes(), "UBsvr.exe"), kMoreTab, kMoreInfo);
     ASSERT_NE(page, nullptr);
     EXPECT_TRUE(ClickQuietly(::GetDlgItem(page, kMoreInfo)));
-    std::string recorded;
-    EXPECT_TRUE(PollUntil([&] {
-        recorded = FileBytes(calls);
-        return std::count(recorded.begin(), recorded.end(), '\n') >= 2;
-    })) << recorded;
-    EXPECT_NE(recorded.find("about:blank\n"), std::string::npos) << recorded;
-    EXPECT_NE(recorded.find("https://www.google.com/search?hl=zh-CN&q=UBsvr.exe&lr=\n"), std::string::npos)
-        << recorded;
-
-    for (const Saved& s : saved) {
-        if (s.existed) {
-            ::RegSetValueA(HKEY_CLASSES_ROOT, s.key.c_str(), REG_SZ, s.value.c_str(), DWORD(s.value.size()));
-            continue;
-        }
-        // Leaf first: the keys this step made.
-        for (std::string key = s.key;;) {
-            ::RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
-            size_t cut = key.rfind('\\');
-            if (cut == std::string::npos) break;
-            key.resize(cut);
-        }
-    }
-    ::DeleteFileA(calls.c_str());
+    std::string opened = browser.Calls(2);
+    EXPECT_NE(opened.find("about:blank\n"), std::string::npos) << opened;
+    EXPECT_NE(opened.find("https://www.google.com/search?hl=zh-CN&q=UBsvr.exe&lr=\n"), std::string::npos) << opened;
 }
 
 TEST_F(PagesRun, Pages10_ExitStopsTheService) {
