@@ -231,7 +231,7 @@ private:
     TreePlatform m_platform;
     FixedNodes m_nodes;
     CImageIndexes m_images;
-    CNavigationHistory m_history;
+    CNavigationHistory m_history{&m_tree};
 
     // Per-refresh caches by module position: trusted path (-1 unknown) and
     // the rank of the base name in the module comparator's key 0.

@@ -297,6 +297,40 @@ TEST(TreeController, SelectOperationsWriteTheHistory) {
     EXPECT_EQ(h.size(), 2u);
 }
 
+TEST(TreeController, BackSkipsNodesDeletedSinceEvenWhenTheirHandleIsReused) {
+    ClientFixture f;
+    PublishSnapshot(f);
+    ASSERT_EQ(f.Snapshot(), 1);
+    const auto& n = f.Nodes();
+    ModuleRecord* shared = f.Module("C:\\app\\shared.dll");
+    ModuleRecord* hook = f.Module("C:\\app\\hook.dll");
+    TreeItem sharedWarning = f.ItemOf(n.warningList, shared);
+    ASSERT_NE(sharedWarning, kNoItem);
+    ASSERT_TRUE(f.tree.SelectItem(n.processes));
+    ASSERT_TRUE(f.tree.SelectItem(sharedWarning));
+    ASSERT_TRUE(f.tree.SelectItem(f.ItemOf(n.warningList, hook)));
+
+    // Trusted: its warning node goes, and the new node under "Authentic"
+    // gets the freed handle.
+    ASSERT_EQ(f.controller.AuthenticateModule(shared), 1);
+    TreeItem trusted = f.tree.FirstChild(n.authentic);
+    ASSERT_EQ(trusted, sharedWarning) << "the tree gives the freed handle to the next node";
+
+    std::vector<uintptr_t> reselected;
+    f.controller.History().NavigateBack(f.tree, [&](uintptr_t v) { reselected.push_back(v); });
+    EXPECT_EQ(f.tree.SelectedItem(), n.processes) << "the deleted node's entry is skipped";
+
+    // A process node deleted with its module nodes: neither entry is used,
+    // and nothing is asked of the deleted nodes.
+    TreeItem p12 = f.ItemOf(n.processes, f.Process(12));
+    ASSERT_TRUE(f.tree.SelectItem(p12));
+    ASSERT_TRUE(f.tree.SelectItem(f.tree.FirstChild(p12)));
+    ASSERT_TRUE(f.tree.SelectItem(n.about));
+    f.tree.DeleteItem(p12);
+    f.controller.History().NavigateBack(f.tree, nullptr);
+    EXPECT_EQ(f.tree.SelectedItem(), n.processes);
+}
+
 TEST(TreeController, PurgeRemovesEndedAndShownProcesses) {
     ClientFixture f;
     PublishSnapshot(f);
