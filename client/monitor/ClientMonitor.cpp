@@ -19,7 +19,7 @@ int CClientMonitor::Refresh(bool requestFull) {
     // in their message boxes): skipped, a later tick catches up.
     if (m_controller.Busy()) return 0;
     CTreeController::Operation busy(m_controller);
-    int r = SyncFromChannel(*m_block, *m_lock, requestFull, m_tables);
+    int r = SyncFromChannel(*m_block, *m_lock, requestFull || m_tables.WantsSnapshot(), m_tables);
     if (r == 0) return 0;
     if (r == 2) {
         // New records: the lists' links and the tree's items are rebuilt.

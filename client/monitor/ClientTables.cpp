@@ -34,6 +34,7 @@ void CClientTables::ClearTables() {
     modules.clear();
     processes.clear();
     m_moduleIndex.clear();
+    m_wantsSnapshot = false;
 }
 
 int CClientTables::FindModuleByPath(const char* path) const {
@@ -60,6 +61,10 @@ void CClientTables::MergeModule(const ModuleRecord& slot) {
     int pos = FindModuleByPath(slot.fullPath);
     if (pos >= 0) {
         ReplaceFromSlot(*modules[size_t(pos)], slot);
+        return;
+    }
+    if (modules.size() >= kMaxClientModules) {
+        m_wantsSnapshot = true;
         return;
     }
     modules.push_back(std::make_unique<ModuleRecord>(slot));

@@ -19,10 +19,21 @@ enum : uint8_t {
     ST_FINISHED_SHOWN = 5,
 };
 
+// The most module records the client keeps. A genuine service's table only
+// grows as modules are really loaded (its block holds 8102 at once); a
+// block writer that sends new paths in every delta must not grow it
+// without bound.
+constexpr size_t kMaxClientModules = 8 * kMaxModuleSlots;
+
 class CClientTables : public IChannelMerge {
 public:
     std::vector<std::unique_ptr<ModuleRecord>> modules;
     std::vector<std::unique_ptr<ProcessRecord>> processes;
+
+    // Set when a merge dropped new modules at the cap: the next refresh
+    // asks for a complete snapshot, which empties the tables. The records
+    // held keep their positions, which the merge relies on.
+    bool WantsSnapshot() const { return m_wantsSnapshot; }
 
     void ClearTables() override;
     // Merges the module slots, then the process slots. The block is not
@@ -48,6 +59,7 @@ private:
     void MergeProcess(const ProcessRecord& slot);
 
     std::unordered_map<std::string, int> m_moduleIndex;  // folded path -> first position
+    bool m_wantsSnapshot = false;
 };
 
 // Refresh period of the client's second timer for a CliSpeed setting.

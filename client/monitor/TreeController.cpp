@@ -379,10 +379,13 @@ bool CTreeController::LoadArchive() {
     std::vector<uint8_t> bytes;
     FileError error = m_platform.archive->ReadAll(&bytes);
     if (error != FileError::None) {
+        // What the file holds is not known: the next save keeps it beside.
+        m_archiveIncomplete = true;
         m_prompt.FileError(FileErrorText(error, m_platform.archive->Path()));
         return false;
     }
     if (DecodeArchive(bytes, &authentic, &quarantine, m_platform.wideToAnsi) == ArchiveLoad::PastEnd) {
+        m_archiveIncomplete = true;
         m_prompt.FileError(FileErrorText(FileError::EndOfFile, kUnnamedFile));
         return false;
     }
@@ -391,7 +394,12 @@ bool CTreeController::LoadArchive() {
 
 bool CTreeController::SaveArchive() {
     if (!m_platform.archive) return false;
-    FileError error = m_platform.archive->ReplaceAll(EncodeArchive(authentic, quarantine));
+    // After a read that did not get everything, the lists in memory may lack
+    // entries the file holds: its bytes are kept before it is replaced, and
+    // while that fails it is not replaced.
+    FileError error = m_archiveIncomplete ? m_platform.archive->KeepPrevious() : FileError::None;
+    if (error == FileError::None) m_archiveIncomplete = false;
+    if (error == FileError::None) error = m_platform.archive->ReplaceAll(EncodeArchive(authentic, quarantine));
     if (error != FileError::None) {
         m_prompt.FileError(FileErrorText(error, m_platform.archive->Path()));
         return false;
@@ -412,12 +420,16 @@ void CTreeController::ReloadLists() {
     SortAuthentic();
 
     for (auto& e : quarantine) {
+        if (!CanActOn(*e)) continue;  // kept and shown, no file touched
         if (e->status == QS_QUAR) {
             // Saved with the next change of the lists.
             if (m_platform.files && !m_platform.files->Exists(QuarantineFolder() + e->backupName))
                 e->status = QS_UNKNOWN;
         } else if (e->status == QS_PENDING && m_platform.files) {
-            int32_t outcome = MoveIntoQuarantine(*m_platform.files, QuarantineFolder(), e->originalPath, e->backupName);
+            // Only the renamed copy the first attempt left is moved, never a
+            // file found at the original path: the entry may be forged.
+            int32_t outcome =
+                MoveRenamedIntoQuarantine(*m_platform.files, QuarantineFolder(), e->originalPath, e->backupName);
             if (outcome == MOVE_DENIED) continue;
             e->time = m_platform.files->Now();
             e->module = nullptr;
@@ -452,7 +464,7 @@ int CTreeController::QuarantineModule(ModuleRecord* module) {
     if (!module || !m_platform.files) return 0;
     QuarantineEntry* entry = nullptr;
     for (auto& e : quarantine) {
-        if (e->status == QS_PENDING && EqualPaths(e->originalPath.c_str(), module->fullPath)) {
+        if (e->status == QS_PENDING && CanActOn(*e) && EqualPaths(e->originalPath.c_str(), module->fullPath)) {
             entry = e.get();
             break;
         }
@@ -462,6 +474,12 @@ int CTreeController::QuarantineModule(ModuleRecord* module) {
         name = entry->backupName;
     } else if (!ChooseBackupName(module->baseName, quarantine, &name)) {
         m_prompt.Message(kNoFreeBackupName);
+        return 0;
+    }
+    // An entry the client could not act on later would leave the file
+    // where it cannot be recovered.
+    if (!IsPlainBackupName(name) || !IsLocalAbsolutePath(module->fullPath)) {
+        m_prompt.Message(kAccessDenied);
         return 0;
     }
 
@@ -502,6 +520,10 @@ int CTreeController::CleanEntry(QuarantineEntry* entry) {
         m_prompt.Message(kCleanRefused);
         return 1;
     }
+    if (!CanActOn(*entry)) {
+        m_prompt.Message(kAccessDenied);
+        return 1;
+    }
     if (!m_prompt.AskYesNo(Format(kCleanQuestion, entry->backupName))) return 1;
     if (m_platform.files) m_platform.files->Remove(QuarantineFolder() + entry->backupName);
     if (entry->module) entry->module->flags &= ~uint32_t(MF_QUARANTINED);
@@ -515,6 +537,10 @@ int CTreeController::RecoverEntry(QuarantineEntry* entry) {
     if (!entry) return 1;
     if (entry->status != QS_PENDING && entry->status != QS_QUAR) {
         m_prompt.Message(kRecoverRefused);
+        return 1;
+    }
+    if (!CanActOn(*entry)) {
+        m_prompt.Message(kAccessDenied);
         return 1;
     }
     if (!m_prompt.AskYesNo(Format(kRecoverQuestion, entry->backupName))) return 1;

@@ -239,6 +239,8 @@ private:
     std::vector<uint32_t> m_nameRank;
     std::vector<uint32_t> m_scratch;
     int m_busy = 0;
+    // The archive was not read whole: the next save keeps the file's bytes.
+    bool m_archiveIncomplete = false;
 };
 
 }  // namespace ub

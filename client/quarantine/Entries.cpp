@@ -1,6 +1,8 @@
 #include "client/quarantine/Entries.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 
 #include "client/monitor/Classification.h"
 #include "common/TextFold.h"
@@ -70,6 +72,58 @@ bool ChooseBackupName(const std::string& baseName, const QuarantineList& entries
         }
     }
     return false;
+}
+
+namespace {
+
+bool ForbiddenInName(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"/\\|?*", c) != nullptr;
+}
+
+// CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension: the
+// system opens the device whatever the folder.
+bool IsDeviceName(const std::string& name) {
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && (stem.back() == ' ')) stem.pop_back();
+    for (char& c : stem) c = char(std::toupper(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
+           stem[3] <= '9';
+}
+
+}  // namespace
+
+bool IsPlainBackupName(const std::string& name) {
+    if (name.empty() || name.size() >= kPathSize) return false;
+    for (char c : name)
+        if (ForbiddenInName(c)) return false;
+    if (name.find("..") != std::string::npos || IsDeviceName(name)) return false;
+    // NAME.ubbak or NAME.ubbak2 to NAME.ubbak9, NAME not empty.
+    static const char kSuffix[] = ".ubbak";
+    const size_t suffix = sizeof kSuffix - 1;
+    size_t end = name.size();
+    if (end > 0 && name[end - 1] >= '2' && name[end - 1] <= '9') --end;
+    if (end <= suffix) return false;
+    for (size_t i = 0; i < suffix; ++i)
+        if (std::tolower(static_cast<unsigned char>(name[end - suffix + i])) != kSuffix[i]) return false;
+    return true;
+}
+
+bool IsLocalAbsolutePath(const std::string& path) {
+    if (path.size() < 4 || path.size() >= kPathSize) return false;
+    if (!std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' || path[2] != '\\') return false;
+    // Every part between backslashes a plain, non-empty name.
+    size_t start = 3;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos) end = path.size();
+        const std::string part = path.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        for (char c : part)
+            if (ForbiddenInName(c)) return false;
+        start = end + 1;
+    }
+    return true;
 }
 
 }  // namespace ub

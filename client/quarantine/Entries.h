@@ -47,6 +47,18 @@ using QuarantineList = std::vector<std::unique_ptr<QuarantineEntry>>;
 int CompareEntries(const AuthenticEntry& a, const AuthenticEntry& b, int key);
 int CompareEntries(const QuarantineEntry& a, const QuarantineEntry& b, int key);
 
+// The archive is input that other programs can write: an entry is acted on
+// only when its backup name is a plain file name of the form the client
+// makes (NAME.ubbak, NAME.ubbak2 ... NAME.ubbak9; no folder separators, no
+// drive, no characters a file name cannot hold, not a device name) and its
+// original path is an absolute local path ("X:\..." without "." or ".."
+// parts). Other entries are kept and shown, and no file is touched for them.
+bool IsPlainBackupName(const std::string& name);
+bool IsLocalAbsolutePath(const std::string& path);
+inline bool CanActOn(const QuarantineEntry& e) {
+    return IsPlainBackupName(e.backupName) && IsLocalAbsolutePath(e.originalPath);
+}
+
 // The first of "NAME.ubbak", "NAME.ubbak2" ... "NAME.ubbak9" that no entry
 // uses (letter case ignored, whatever the entry's status); false when all
 // nine are taken.

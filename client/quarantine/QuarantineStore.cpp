@@ -8,6 +8,20 @@ std::string RenamedCopyPath(const std::string& originalPath, const std::string& 
     return FolderOf(originalPath) + backupName;
 }
 
+namespace {
+
+// The renamed copy into the quarantine folder.
+int32_t MoveRenamed(IQuarantineFiles& files, const std::string& renamed, const std::string& target) {
+    if (!files.Exists(renamed)) return MOVE_NOTHING;
+    if (files.CopyOver(renamed, target)) {
+        if (files.Remove(renamed)) return MOVE_DONE;
+        files.Remove(target);
+    }
+    return MOVE_RENAMED;
+}
+
+}  // namespace
+
 int32_t MoveIntoQuarantine(IQuarantineFiles& files, const std::string& quarantineFolder, const std::string& sourcePath,
                            const std::string& backupName) {
     files.CreateFolder(quarantineFolder);
@@ -26,12 +40,13 @@ int32_t MoveIntoQuarantine(IQuarantineFiles& files, const std::string& quarantin
         return files.MoveOver(sourcePath, renamed) ? MOVE_RENAMED : MOVE_DENIED;
     }
 
-    if (!files.Exists(renamed)) return MOVE_NOTHING;
-    if (files.CopyOver(renamed, target)) {
-        if (files.Remove(renamed)) return MOVE_DONE;
-        files.Remove(target);
-    }
-    return MOVE_RENAMED;
+    return MoveRenamed(files, renamed, target);
+}
+
+int32_t MoveRenamedIntoQuarantine(IQuarantineFiles& files, const std::string& quarantineFolder,
+                                  const std::string& originalPath, const std::string& backupName) {
+    files.CreateFolder(quarantineFolder);
+    return MoveRenamed(files, RenamedCopyPath(originalPath, backupName), quarantineFolder + backupName);
 }
 
 namespace {

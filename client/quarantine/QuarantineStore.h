@@ -47,6 +47,13 @@ std::string RenamedCopyPath(const std::string& originalPath, const std::string& 
 int32_t MoveIntoQuarantine(IQuarantineFiles& files, const std::string& quarantineFolder, const std::string& sourcePath,
                            const std::string& backupName);
 
+// The retry of a Pending entry: moves only the renamed copy that an
+// earlier attempt left beside the original, never a file found at the
+// original path. MOVE_DONE, MOVE_NOTHING (no renamed copy) or MOVE_RENAMED
+// (the copy stays where it is).
+int32_t MoveRenamedIntoQuarantine(IQuarantineFiles& files, const std::string& quarantineFolder,
+                                  const std::string& originalPath, const std::string& backupName);
+
 // Causes of file errors, each with its message.
 enum class FileError {
     None,
@@ -80,6 +87,13 @@ public:
     // and takes its place only when complete, so any failure leaves the
     // previous content.
     virtual FileError ReplaceAll(const std::vector<uint8_t>& bytes) = 0;
+    // Keeps the file's present bytes beside it as Path() + ".old",
+    // replacing an older copy; nothing to do when the file is missing.
+    virtual FileError KeepPrevious() = 0;
 };
+
+// Archive files above this size are refused unread: thousands of entries
+// fit in a fraction of it.
+constexpr uint64_t kMaxArchiveBytes = 4u << 20;
 
 }  // namespace ub

@@ -137,20 +137,21 @@ TEST(QuarantineOperations, ReloadChecksEveryEntry) {
     add(QS_QUAR, "kept.dll.ubbak", "C:\\app\\kept.dll");       // file present
     add(QS_QUAR, "lost.dll.ubbak", "C:\\app\\lost.dll");       // deleted by hand
     add(QS_PENDING, "gone.dll.ubbak", "C:\\app\\gone.dll");    // both copies gone
-    add(QS_PENDING, "stuck.dll.ubbak", "C:\\app\\stuck.dll");  // still held open
+    add(QS_PENDING, "stuck.dll.ubbak", "C:\\app\\stuck.dll");  // its renamed copy still loaded
     add(QS_RECOVERED, "old.dll.ubbak", "C:\\app\\old.dll");
     f.archive.bytes = EncodeArchive(a, q);
     f.files.Put(kQuarantine + "kept.dll.ubbak");
-    f.files.Put("C:\\app\\stuck.dll");
-    f.files.locked.insert(FakeQuarantineFiles::Key("C:\\app\\stuck.dll"));
+    f.files.Put("C:\\app\\stuck.dll.ubbak");
+    f.files.undeletable.insert(FakeQuarantineFiles::Key("C:\\app\\stuck.dll.ubbak"));
     int writes = f.archive.writes;
 
     f.controller.ReloadLists();
     std::vector<int32_t> statuses;
     for (auto& e : f.controller.quarantine) statuses.push_back(e->status);
     EXPECT_EQ(statuses, (std::vector<int32_t>{QS_QUAR, QS_UNKNOWN, QS_CLEANED, QS_PENDING, QS_RECOVERED}));
-    EXPECT_EQ(f.archive.writes, writes + 1);  // only the retried entry that changed
-    EXPECT_EQ(ToU64(f.Entry(3).time), ToU64(FileTime{5, 5}));
+    EXPECT_EQ(f.archive.writes, writes + 2);  // each retried entry
+    EXPECT_EQ(ToU64(f.Entry(3).time), ToU64(f.files.now));
+    EXPECT_TRUE(f.files.Has("C:\\app\\stuck.dll.ubbak"));
     // The Unknown status is not saved by itself; here the retry's save,
     // which comes after it in list order, carries it.
     AuthenticList sa;

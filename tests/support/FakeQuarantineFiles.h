@@ -100,6 +100,18 @@ public:
         ++writes;
         return FileError::None;
     }
+    // The bytes kept beside the file, and whether a copy was made.
+    std::vector<uint8_t> previous;
+    bool kept = false;
+    FileError keepError = FileError::None;
+    FileError KeepPrevious() override {
+        if (keepError != FileError::None) return keepError;
+        if (exists) {
+            previous = bytes;
+            kept = true;
+        }
+        return FileError::None;
+    }
 };
 
 }  // namespace ub::test

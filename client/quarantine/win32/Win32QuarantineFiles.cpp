@@ -113,8 +113,9 @@ FileError CWin32ArchiveFile::ReadAll(std::vector<uint8_t>* bytes) {
     if (!file.Valid()) return LastFailure();
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file.Get(), &size)) return LastFailure();
-    // The whole file is held in memory; one that cannot be is refused.
-    if (size.QuadPart < 0 || uint64_t(size.QuadPart) > SIZE_MAX / 2) return FileError::Generic;
+    // The whole file is held in memory: one larger than any archive the
+    // client writes is refused unread.
+    if (size.QuadPart < 0 || uint64_t(size.QuadPart) > kMaxArchiveBytes) return FileError::Generic;
     bytes->resize(size_t(size.QuadPart));
     for (size_t done = 0; done < bytes->size();) {
         DWORD chunk = DWORD(std::min<size_t>(bytes->size() - done, kReadChunk));
@@ -140,6 +141,12 @@ FileError CWin32ArchiveFile::ReplaceAll(const std::vector<uint8_t>& bytes) {
         error = LastFailure();
     if (error != FileError::None) ::DeleteFileA(newPath.c_str());
     return error;
+}
+
+FileError CWin32ArchiveFile::KeepPrevious() {
+    if (::GetFileAttributesA(m_path.c_str()) == INVALID_FILE_ATTRIBUTES) return FileError::None;
+    const std::string old = m_path + ".old";
+    return ::CopyFileA(m_path.c_str(), old.c_str(), FALSE) ? FileError::None : LastFailure();
 }
 
 std::string Win32WideToAnsi(const std::u16string& text) {

@@ -34,6 +34,7 @@ public:
     FileError ReadAll(std::vector<uint8_t>* bytes) override;
     // Writes "<path>.new" and moves it over the file.
     FileError ReplaceAll(const std::vector<uint8_t>& bytes) override;
+    FileError KeepPrevious() override;
 
 private:
     std::string m_path;
