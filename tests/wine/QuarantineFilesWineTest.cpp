@@ -236,6 +236,34 @@ TEST_F(QuarantineFiles, ArchiveReadErrors) {
     EXPECT_FALSE(PathExists(m_dir + "missing"));
 }
 
+TEST_F(QuarantineFiles, OversizedArchiveIsRefusedUnreadAndThePreviousBytesKept) {
+    const std::string path = m_dir + "UBqa.dat";
+    // One byte over the cap, as a sparse-free file of that size.
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = LONGLONG(kMaxArchiveBytes) + 1;
+    ASSERT_TRUE(::SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && ::SetEndOfFile(file));
+    ::CloseHandle(file);
+    CWin32ArchiveFile archive(path);
+    std::vector<uint8_t> bytes = {1};
+    EXPECT_EQ(archive.ReadAll(&bytes), FileError::Generic);
+    EXPECT_TRUE(bytes.empty());
+
+    // The first save afterwards keeps it beside; a later copy replaces it.
+    EXPECT_EQ(archive.KeepPrevious(), FileError::None);
+    WIN32_FILE_ATTRIBUTE_DATA kept{};
+    ASSERT_TRUE(::GetFileAttributesExA((path + ".old").c_str(), GetFileExInfoStandard, &kept));
+    EXPECT_EQ(kept.nFileSizeLow, DWORD(kMaxArchiveBytes + 1));
+    ASSERT_EQ(archive.ReplaceAll({'n', 'e', 'w'}), FileError::None);
+    EXPECT_EQ(archive.KeepPrevious(), FileError::None);
+    EXPECT_EQ(ReadWhole(path + ".old"), "new");
+    ::DeleteFileA((path + ".old").c_str());
+    ::DeleteFileA(path.c_str());
+    EXPECT_EQ(archive.KeepPrevious(), FileError::None) << "nothing to keep";
+    EXPECT_FALSE(PathExists(path + ".old"));
+}
+
 TEST(Win32QuarantineFiles, ErrorCodes) {
     struct Case {
         DWORD code;
