@@ -17,6 +17,11 @@ struct OpenSecurity {
     }
 };
 
+bool ViewHoldsBlock(const void* view) {
+    MEMORY_BASIC_INFORMATION info{};
+    return ::VirtualQuery(view, &info, sizeof info) == sizeof info && info.RegionSize >= kBlockSize;
+}
+
 void CloseIf(HANDLE& h) {
     if (h) ::CloseHandle(h);
     h = nullptr;
@@ -38,6 +43,12 @@ bool CWin32Channel::OpenChannel() {
         m_mapping = ::CreateFileMappingA(INVALID_HANDLE_VALUE, &security.attributes, PAGE_READWRITE, 0,
                                          DWORD(kBlockSize), kShmemName);
     if (m_mapping) m_view = ::MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    // Another program may have made the name first with a smaller section:
+    // then the view is smaller and every slot past its end unreadable.
+    if (m_view && !ViewHoldsBlock(m_view)) {
+        ::UnmapViewOfFile(m_view);
+        m_view = nullptr;
+    }
     if (!m_view) {
         CloseIf(m_mapping);
         CloseIf(m_mutex);

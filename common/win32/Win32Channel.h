@@ -32,7 +32,8 @@ public:
     // Creates or opens, in this order, the event, the sync mutex, the block
     // and its view, all with a null DACL so that the service and a user's
     // client can share them. On failure closes what it made, in reverse
-    // order, and returns false.
+    // order, and returns false. A block whose view is smaller than the
+    // block's size (a section someone else made first) counts as a failure.
     bool OpenChannel();
     // Unmaps the view and closes the block, the mutex and the event.
     // Closes only what is open; safe to call twice.

@@ -99,5 +99,24 @@ TEST(ClientChannel, ChannelThatCannotBeOpenedReleasesTheInstance) {
     EXPECT_TRUE(client.AcquireClientInstance());
 }
 
+TEST(ClientChannel, BlockSmallerThanItsSizeIsNotOpened) {
+    // A section of one page made first under the block's name.
+    HANDLE small = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, kShmemName);
+    if (!small || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (small) ::CloseHandle(small);
+        GTEST_SKIP() << "the channel is open in another program of this prefix";
+    }
+    CWin32Channel channel;
+    EXPECT_FALSE(channel.OpenChannel());
+    EXPECT_FALSE(channel.IsOpen());
+    CClientChannel client;
+    EXPECT_FALSE(client.AcquireClientInstance());
+    client.CloseClientChannel(nullptr);
+
+    ::CloseHandle(small);
+    EXPECT_TRUE(channel.OpenChannel()) << "the name is free again: a block of its full size";
+    channel.CloseChannel();
+}
+
 }  // namespace
 }  // namespace ub
