@@ -1,21 +1,55 @@
 #include "common/win32/Win32Channel.h"
 
+#include <aclapi.h>
+
 namespace ub {
 namespace {
 
-// Security attributes with a present but null DACL; inheritable handles.
-struct OpenSecurity {
+// Full access for LocalSystem and the Administrators group, nobody else:
+// the service runs as LocalSystem and the client as an administrator, and
+// no other program may write the block, hold the mutex or take the event.
+// Inheritable handles.
+struct AdminSecurity {
+    BYTE system[SECURITY_MAX_SID_SIZE];
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD acl[64];  // room for two allowed entries, aligned
     SECURITY_DESCRIPTOR descriptor;
     SECURITY_ATTRIBUTES attributes;
 
-    OpenSecurity() {
+    AdminSecurity() {
+        DWORD size = sizeof system;
+        ::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &size);
+        size = sizeof admins;
+        ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size);
+        PACL list = reinterpret_cast<PACL>(acl);
+        ::InitializeAcl(list, sizeof acl, ACL_REVISION);
+        ::AddAccessAllowedAce(list, ACL_REVISION, GENERIC_ALL, system);
+        ::AddAccessAllowedAce(list, ACL_REVISION, GENERIC_ALL, admins);
         ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-        ::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
+        ::SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE);
+        // Owned by the Administrators group, whichever of the two made it:
+        // the other one then recognises the object as made by one of them.
+        ::SetSecurityDescriptorOwner(&descriptor, admins, FALSE);
         attributes.nLength = sizeof attributes;
         attributes.lpSecurityDescriptor = &descriptor;
         attributes.bInheritHandle = TRUE;
     }
 };
+
+// An object that existed before the create call kept its own security: it
+// is used only when LocalSystem or the Administrators group owns it.
+bool MadeByAdministration(HANDLE object, const AdminSecurity& security) {
+    if (!object || ::GetLastError() != ERROR_ALREADY_EXISTS) return object != nullptr;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                          &descriptor) != ERROR_SUCCESS)
+        return false;
+    const bool trusted = owner && (::EqualSid(owner, const_cast<BYTE*>(security.system)) ||
+                                   ::EqualSid(owner, const_cast<BYTE*>(security.admins)));
+    ::LocalFree(descriptor);
+    return trusted;
+}
 
 bool ViewHoldsBlock(const void* view) {
     MEMORY_BASIC_INFORMATION info{};
@@ -36,12 +70,15 @@ bool CWin32MutexLock::Acquire() {
 
 bool CWin32Channel::OpenChannel() {
     if (IsOpen()) return true;
-    OpenSecurity security;
+    AdminSecurity security;
     m_event = ::CreateEventA(&security.attributes, TRUE, FALSE, kWarningEventName);
+    if (!MadeByAdministration(m_event, security)) CloseIf(m_event);
     if (m_event) m_mutex = ::CreateMutexA(&security.attributes, FALSE, kSyncMutexName);
+    if (m_mutex && !MadeByAdministration(m_mutex, security)) CloseIf(m_mutex);
     if (m_mutex)
         m_mapping = ::CreateFileMappingA(INVALID_HANDLE_VALUE, &security.attributes, PAGE_READWRITE, 0,
                                          DWORD(kBlockSize), kShmemName);
+    if (m_mapping && !MadeByAdministration(m_mapping, security)) CloseIf(m_mapping);
     if (m_mapping) m_view = ::MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
     // Another program may have made the name first with a smaller section:
     // then the view is smaller and every slot past its end unreadable.
@@ -70,7 +107,9 @@ void CWin32Channel::CloseChannel() {
 }
 
 HANDLE CreateInstanceMutex(const char* name) {
-    HANDLE h = ::CreateMutexA(nullptr, FALSE, name);
+    AdminSecurity security;
+    security.attributes.bInheritHandle = FALSE;
+    HANDLE h = ::CreateMutexA(&security.attributes, FALSE, name);
     if (h && ::GetLastError() == ERROR_ALREADY_EXISTS) {
         ::CloseHandle(h);
         return nullptr;

@@ -2,9 +2,14 @@
 // registration in the header and the client-present event, and what closing
 // leaves behind.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +120,67 @@ TEST(ClientChannel, BlockSmallerThanItsSizeIsNotOpened) {
 
     ::CloseHandle(small);
     EXPECT_TRUE(channel.OpenChannel()) << "the name is free again: a block of its full size";
+    channel.CloseChannel();
+}
+
+// The owner and the access list of a kernel object, as text.
+std::string SecurityOf(HANDLE object, std::vector<std::string>* allowed) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                          nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS)
+        return "<unreadable>";
+    auto text = [](PSID sid) {
+        char* s = nullptr;
+        std::string t = ::ConvertSidToStringSidA(sid, &s) ? s : "?";
+        if (s) ::LocalFree(s);
+        return t;
+    };
+    std::string ownerText = owner ? text(owner) : "<none>";
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (!::GetAce(dacl, i, reinterpret_cast<void**>(&ace))) continue;
+        char mask[16];
+        std::snprintf(mask, sizeof mask, ":%08lX", static_cast<unsigned long>(ace->Mask));
+        allowed->push_back(std::to_string(ace->Header.AceType) + ":" + text(&ace->SidStart) + mask);
+    }
+    if (!dacl) allowed->push_back("<null DACL>");
+    ::LocalFree(sd);
+    return ownerText;
+}
+
+TEST(ClientChannel, ObjectsAllowOnlyLocalSystemAndAdministrators) {
+    CWin32Channel channel;
+    ASSERT_TRUE(channel.OpenChannel());
+    const char* names[] = {kWarningEventName, kSyncMutexName, kShmemName};
+    HANDLE objects[] = {::OpenEventA(READ_CONTROL, FALSE, kWarningEventName),
+                        ::OpenMutexA(READ_CONTROL, FALSE, kSyncMutexName),
+                        ::OpenFileMappingA(READ_CONTROL, FALSE, kShmemName)};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(names[i]);
+        ASSERT_NE(objects[i], nullptr) << ::GetLastError();
+        std::vector<std::string> allowed;
+        std::string owner = SecurityOf(objects[i], &allowed);
+        std::printf("[  note    ] %s: owner %s\n", names[i], owner.c_str());
+        // Allowed entries (type 0) with every standard and specific right.
+        ASSERT_EQ(allowed.size(), 2u) << ::testing::PrintToString(allowed);
+        EXPECT_EQ(allowed[0].substr(0, 11), "0:S-1-5-18:");
+        EXPECT_EQ(allowed[1].substr(0, 15), "0:S-1-5-32-544:");
+        ::CloseHandle(objects[i]);
+    }
+    channel.CloseChannel();
+
+    // A sync mutex made first by a program that is neither: not used.
+    HANDLE squatter = ::CreateMutexA(nullptr, FALSE, kSyncMutexName);
+    ASSERT_NE(squatter, nullptr);
+    ASSERT_NE(::GetLastError(), DWORD(ERROR_ALREADY_EXISTS)) << "the channel is open in another program";
+    std::vector<std::string> allowed;
+    std::printf("[  note    ] a mutex made with default security: owner %s\n", SecurityOf(squatter, &allowed).c_str());
+    EXPECT_FALSE(channel.OpenChannel());
+    EXPECT_FALSE(channel.IsOpen());
+    ::CloseHandle(squatter);
+    EXPECT_TRUE(channel.OpenChannel());
     channel.CloseChannel();
 }
 
