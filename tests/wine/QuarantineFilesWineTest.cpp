@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "client/quarantine/Archive.h"
 #include "client/quarantine/win32/Win32QuarantineFiles.h"
 #include "tests/wine/FixtureProcess.h"
+#include "tests/wine/fixtures/ArchiveSaverContent.h"
 
 namespace ub {
 namespace {
@@ -262,6 +265,36 @@ TEST_F(QuarantineFiles, OversizedArchiveIsRefusedUnreadAndThePreviousBytesKept) 
     ::DeleteFileA(path.c_str());
     EXPECT_EQ(archive.KeepPrevious(), FileError::None) << "nothing to keep";
     EXPECT_FALSE(PathExists(path + ".old"));
+}
+
+// The client killed while it saves: 50 kills at random moments of a loop
+// of saves; the file always holds one of the two complete contents.
+TEST_F(QuarantineFiles, KilledWhileSavingLeavesTheOldOrTheNewContent) {
+    const std::string path = m_dir + "UBqa.dat";
+    const std::vector<uint8_t> contents[2] = {SaverContent(0), SaverContent(1)};
+    std::srand(unsigned(::GetTickCount()));
+    int found[2] = {0, 0}, leftovers = 0;
+    const int kKills = 50;
+    for (int k = 0; k < kKills; ++k) {
+        CFixtureProcess saver;
+        ASSERT_TRUE(saver.Start("fixture_archive_saver.exe", "\"" + path + "\""));
+        ::Sleep(DWORD(std::rand() % 40));  // a random point of the loop
+        ASSERT_TRUE(saver.Terminate());
+        std::string bytes = ReadWhole(path);
+        ASSERT_NE(bytes, "<none>") << "kill " << k;
+        const std::vector<uint8_t> got(bytes.begin(), bytes.end());
+        const int which = got == contents[0] ? 0 : (got == contents[1] ? 1 : -1);
+        ASSERT_GE(which, 0) << "kill " << k << ": " << got.size() << " bytes, neither content";
+        AuthenticList a;
+        QuarantineList q;
+        EXPECT_EQ(DecodeArchive(got, &a, &q), ArchiveLoad::Loaded);
+        ++found[which];
+        if (PathExists(path + ".new")) ++leftovers;  // replaced by the next save
+    }
+    std::printf("[  note    ] %d kills while saving: the first content %d times, the second %d, a .new file "
+                "left %d times\n",
+                kKills, found[0], found[1], leftovers);
+    ::DeleteFileA((path + ".new").c_str());
 }
 
 TEST(Win32QuarantineFiles, ErrorCodes) {
