@@ -36,17 +36,36 @@ struct AdminSecurity {
     }
 };
 
+bool IsAdministration(PSID sid, const AdminSecurity& security) {
+    return sid && (::EqualSid(sid, const_cast<BYTE*>(security.system)) ||
+                   ::EqualSid(sid, const_cast<BYTE*>(security.admins)));
+}
+
 // An object that existed before the create call kept its own security: it
-// is used only when LocalSystem or the Administrators group owns it.
+// is used only when LocalSystem or the Administrators group owns it and its
+// access list lets nobody else in (no null list, no entry that allows
+// anyone else; entries that deny are harmless).
 bool MadeByAdministration(HANDLE object, const AdminSecurity& security) {
     if (!object || ::GetLastError() != ERROR_ALREADY_EXISTS) return object != nullptr;
     PSID owner = nullptr;
+    PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                          &descriptor) != ERROR_SUCCESS)
+    if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                          nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
         return false;
-    const bool trusted = owner && (::EqualSid(owner, const_cast<BYTE*>(security.system)) ||
-                                   ::EqualSid(owner, const_cast<BYTE*>(security.admins)));
+    bool trusted = IsAdministration(owner, security) && dacl != nullptr;
+    for (DWORD i = 0; trusted && i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!::GetAce(dacl, i, &ace)) {
+            trusted = false;
+            break;
+        }
+        const ACE_HEADER* header = static_cast<const ACE_HEADER*>(ace);
+        if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+        // Any other kind of entry allows something: only for the two.
+        trusted = header->AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                  IsAdministration(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, security);
+    }
     ::LocalFree(descriptor);
     return trusted;
 }

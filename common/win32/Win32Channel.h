@@ -30,10 +30,13 @@ public:
     ~CWin32Channel() { CloseChannel(); }
 
     // Creates or opens, in this order, the event, the sync mutex, the block
-    // and its view, all with a null DACL so that the service and a user's
-    // client can share them. On failure closes what it made, in reverse
-    // order, and returns false. A block whose view is smaller than the
-    // block's size (a section someone else made first) counts as a failure.
+    // and its view, all owned by the Administrators group with full access
+    // for LocalSystem and the Administrators group only. An object that
+    // already existed is used only when one of the two owns it and its
+    // access list lets nobody else in. On failure closes what it made, in
+    // reverse order, and returns false. A block whose view is smaller than
+    // the block's size (a section someone else made first) counts as a
+    // failure.
     bool OpenChannel();
     // Unmaps the view and closes the block, the mutex and the event.
     // Closes only what is open; safe to call twice.
@@ -53,7 +56,8 @@ private:
     CWin32MutexLock m_lock;
 };
 
-// Creates a named single-instance mutex (default security, not owned).
+// Creates a named single-instance mutex (the channel's security, handle
+// not inheritable, not owned).
 // Returns nullptr when it cannot be created or already existed.
 HANDLE CreateInstanceMutex(const char* name);
 

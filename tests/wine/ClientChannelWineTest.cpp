@@ -104,9 +104,47 @@ TEST(ClientChannel, ChannelThatCannotBeOpenedReleasesTheInstance) {
     EXPECT_TRUE(client.AcquireClientInstance());
 }
 
+// Security made from its text form: "O:BA" owner, "D:..." access list;
+// `nullDacl` replaces the list by none at all (everyone allowed).
+class CTextSecurity {
+public:
+    explicit CTextSecurity(const char* sddl, bool nullDacl = false) {
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &m_sd, nullptr);
+        m_attributes.nLength = sizeof m_attributes;
+        m_attributes.lpSecurityDescriptor = m_sd;
+        if (m_sd && nullDacl) {
+            // The converted descriptor is self-relative and cannot change:
+            // an absolute one with the same owner and no list.
+            PSID owner = nullptr;
+            BOOL defaulted = FALSE;
+            ::GetSecurityDescriptorOwner(m_sd, &owner, &defaulted);
+            ::InitializeSecurityDescriptor(&m_absolute, SECURITY_DESCRIPTOR_REVISION);
+            ::SetSecurityDescriptorOwner(&m_absolute, owner, FALSE);
+            ::SetSecurityDescriptorDacl(&m_absolute, TRUE, nullptr, FALSE);
+            m_attributes.lpSecurityDescriptor = &m_absolute;
+        }
+    }
+    ~CTextSecurity() {
+        if (m_sd) ::LocalFree(m_sd);
+    }
+    bool Valid() const { return m_sd != nullptr; }
+    SECURITY_ATTRIBUTES* Attributes() { return &m_attributes; }
+
+private:
+    PSECURITY_DESCRIPTOR m_sd = nullptr;
+    SECURITY_DESCRIPTOR m_absolute{};
+    SECURITY_ATTRIBUTES m_attributes{};
+};
+
+constexpr char kAdministrationOnly[] = "O:BAD:(A;;GA;;;SY)(A;;GA;;;BA)";
+
 TEST(ClientChannel, BlockSmallerThanItsSizeIsNotOpened) {
-    // A section of one page made first under the block's name.
-    HANDLE small = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, kShmemName);
+    // A section of one page made first under the block's name, with the
+    // channel's own owner and access list, so that only its size is wrong.
+    CTextSecurity security(kAdministrationOnly);
+    ASSERT_TRUE(security.Valid());
+    HANDLE small =
+        ::CreateFileMappingA(INVALID_HANDLE_VALUE, security.Attributes(), PAGE_READWRITE, 0, 4096, kShmemName);
     if (!small || ::GetLastError() == ERROR_ALREADY_EXISTS) {
         if (small) ::CloseHandle(small);
         GTEST_SKIP() << "the channel is open in another program of this prefix";
@@ -171,15 +209,40 @@ TEST(ClientChannel, ObjectsAllowOnlyLocalSystemAndAdministrators) {
     }
     channel.CloseChannel();
 
-    // A sync mutex made first by a program that is neither: not used.
-    HANDLE squatter = ::CreateMutexA(nullptr, FALSE, kSyncMutexName);
-    ASSERT_NE(squatter, nullptr);
-    ASSERT_NE(::GetLastError(), DWORD(ERROR_ALREADY_EXISTS)) << "the channel is open in another program";
-    std::vector<std::string> allowed;
-    std::printf("[  note    ] a mutex made with default security: owner %s\n", SecurityOf(squatter, &allowed).c_str());
-    EXPECT_FALSE(channel.OpenChannel());
-    EXPECT_FALSE(channel.IsOpen());
-    ::CloseHandle(squatter);
+    // A sync mutex made first by someone else: used only when its owner and
+    // access list are the channel's.
+    struct Case {
+        const char* what;
+        const char* sddl;  // null: default security
+        bool nullDacl;
+        bool used;
+    } cases[] = {
+        {"default security of the test program", nullptr, false, false},
+        {"owned by Administrators, everyone allowed", "O:BAD:(A;;GA;;;BA)(A;;GA;;;WD)", false, false},
+        {"owned by Administrators, a standard user allowed to synchronise", "O:BAD:(A;;GA;;;BA)(A;;0x100000;;;BU)",
+         false, false},
+        {"owned by Administrators, null access list", "O:BAD:(A;;GA;;;BA)", true, false},
+        {"the channel's owner and list", kAdministrationOnly, false, true},
+        {"the channel's owner, guests denied, the two allowed", "O:BAD:(D;;GA;;;BG)(A;;GA;;;SY)(A;;GA;;;BA)", false,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<CTextSecurity> security;
+        if (c.sddl) {
+            security.reset(new CTextSecurity(c.sddl, c.nullDacl));
+            ASSERT_TRUE(security->Valid()) << ::GetLastError();
+        }
+        HANDLE squatter = ::CreateMutexA(security ? security->Attributes() : nullptr, FALSE, kSyncMutexName);
+        ASSERT_NE(squatter, nullptr) << ::GetLastError();
+        ASSERT_NE(::GetLastError(), DWORD(ERROR_ALREADY_EXISTS)) << "the channel is open in another program";
+        std::vector<std::string> allowed;
+        std::printf("[  note    ] a mutex made with %s: owner %s\n", c.what, SecurityOf(squatter, &allowed).c_str());
+        EXPECT_EQ(channel.OpenChannel(), c.used);
+        EXPECT_EQ(channel.IsOpen(), c.used);
+        channel.CloseChannel();
+        ::CloseHandle(squatter);
+    }
     EXPECT_TRUE(channel.OpenChannel());
     channel.CloseChannel();
 }
