@@ -1,6 +1,7 @@
 #include "client/pages/win32/ProcInfoPage.h"
 
 #include "client/pages/ProcessRows.h"
+#include "client/pages/win32/ProcessKill.h"
 #include "client/pages/win32/Win32TimeText.h"
 #include "client/res/resource.h"
 #include "client/shell/win32/ShellPlatform.h"
@@ -10,11 +11,7 @@ namespace ub {
 void KillProcessOfRecord(HWND owner, const ProcessRecord& record, const CClientTables& tables) {
     const ModuleRecord* main = MainModule(record, tables);
     const std::string name = main ? main->baseName : "";
-    bool killed = false;
-    if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, record.processId)) {
-        killed = ::TerminateProcess(process, 0xFFFFFFFF) != FALSE;
-        ::CloseHandle(process);
-    }
+    const bool killed = TerminateProcessOfRecord(record);
     ::MessageBoxA(owner, KillResultText(killed, name).c_str(), kAppTitle, MB_OK);
 }
 
@@ -32,10 +29,16 @@ CProcInfoPage::CProcInfoPage(const CClientTables& tables) : CSkinPage(IDD_PROCES
 
 int CProcInfoPage::ShowContext(uintptr_t parameter) {
     m_record = reinterpret_cast<const ProcessRecord*>(parameter);
-    if (!m_record) return 0;
+    auto set = [this](int id, const std::string& text) { ::SetDlgItemTextA(m_hWnd, id, text.c_str()); };
+    if (!m_record) {
+        // No process (a snapshot freed it): nothing of the last one stays.
+        for (int id : {IDC_EDIT_IMAGE_NAME, IDC_EDIT_STATUS, IDC_EDIT_PID, IDC_EDIT_FULL_NAME, IDC_EDIT_BEGIN_TIME,
+                       IDC_EDIT_END_TIME, IDC_EDIT_KERNEL_TIME, IDC_EDIT_USER_TIME, IDC_EDIT_MODULE_COUNT})
+            set(id, "");
+        return 0;
+    }
     const ProcessRecord& p = *m_record;
     const ModuleRecord* main = MainModule(p, m_tables);
-    auto set = [this](int id, const std::string& text) { ::SetDlgItemTextA(m_hWnd, id, text.c_str()); };
     set(IDC_EDIT_IMAGE_NAME, main ? main->baseName : "");
     set(IDC_EDIT_STATUS, ProcessStatusText(p.status));
     set(IDC_EDIT_PID, DecimalText(int32_t(p.processId)));
