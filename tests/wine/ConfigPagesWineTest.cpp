@@ -2,10 +2,10 @@
 // run for real beside the real service: an overview page's skip box and
 // jump choices stored in the real registry and taking effect at the next
 // start, "TitleSkip" choosing the node after start-up, the system
-// information page, and the configuration page's speeds (the service's
-// written into the channel at once), tree order and start hidden. The steps
-// build on each other and run in order. Screenshots are saved for a person
-// to look at.
+// information page, the configuration page's speeds (the service's
+// written into the channel at once), tree order and start hidden, and the
+// file search dialog. The steps build on each other and run in order.
+// Screenshots are saved for a person to look at.
 #include "tests/wine/ClientRun.h"
 #include "tests/wine/StandInBrowser.h"
 
@@ -16,6 +16,10 @@ using namespace clienttest;
 
 constexpr int kDetailTab = 2002;
 constexpr int kSettingTab = 2004;
+constexpr WORD kViewSearch = 32779;
+constexpr int kSearchText = 1063;
+constexpr int kSearchOk = 2221;
+constexpr int kSearchCancel = 2222;
 
 int32_t StoredSetting(const char* name) {
     CWin32SettingsRegistry registry;
@@ -79,6 +83,33 @@ protected:
             return ::testing::AssertionFailure() << "the client did not end";
         StopClient(s_client);
         return ::testing::AssertionSuccess();
+    }
+    // The search dialog of View "&Seach...", run modally by the client: found
+    // by its edit box once the posted command has opened it.
+    static HWND OpenSearch() {
+        ::PostMessageA(s_client.frame, WM_COMMAND, kViewSearch, 0);
+        HWND dialog = nullptr;
+        PollUntil([&] { return (dialog = FindClientBox(s_client.pi.dwProcessId, kSearchText)) != nullptr; });
+        return dialog;
+    }
+    static void SetSearchText(HWND dialog, const char* text) {
+        ::SendMessageA(::GetDlgItem(dialog, kSearchText), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+    // A key posted to the edit box goes through the dialog's own loop, as typed.
+    static void PostKey(HWND dialog, WPARAM key) {
+        ::PostMessageA(::GetDlgItem(dialog, kSearchText), WM_KEYDOWN, key, 0);
+    }
+    // The process nodes that have a module node of this name, in tree order.
+    static std::vector<HTREEITEM> ProcessesLoading(const char* module) {
+        std::vector<HTREEITEM> loaders;
+        for (HTREEITEM p : s_tree.Children(Processes()))
+            if (s_tree.Child(p, module)) loaders.push_back(p);
+        return loaders;
+    }
+    // The selected node's text, and its parent's.
+    static std::string SelectedPlace() {
+        HTREEITEM selected = s_tree.Selected();
+        return s_tree.Text(s_tree.Parent(selected)) + "/" + s_tree.Text(selected);
     }
 };
 
@@ -205,6 +236,75 @@ TEST_F(ConfigRun, Config04_ConfigurationPage) {
     EXPECT_EQ(StoredSetting("AutoMin"), 0);
     EXPECT_EQ(StoredSetting("WarnSet"), warnSet);
     EXPECT_EQ(StoredSetting("AutoDel"), autoDel);
+}
+
+TEST_F(ConfigRun, Config04b_SearchDialog) {
+    HWND dialog = OpenSearch();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(WindowText(dialog), "Search");
+    RECT window{};
+    ::GetWindowRect(dialog, &window);
+    EXPECT_EQ(window.right - window.left, 400);
+    EXPECT_EQ(window.bottom - window.top, 180);
+    const struct {
+        int id;
+        RECT at;  // in the dialog's client area
+    } placed[] = {{2220, {15, 15, 359, 61}}, {1063, {45, 75, 345, 98}}, {2221, {225, 113, 267, 134}},
+                  {2222, {291, 111, 345, 134}}};
+    for (const auto& c : placed) {
+        RECT r{};
+        ::GetWindowRect(::GetDlgItem(dialog, c.id), &r);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_TRUE(::EqualRect(&r, &c.at)) << c.id << ": " << r.left << "," << r.top << "," << r.right << ","
+                                            << r.bottom;
+    }
+    HWND ok = ::GetDlgItem(dialog, kSearchOk);
+
+    // kernel32.dll under every process that loads it, one per press, in the
+    // order of the process nodes; a change of letter case and blanks is the
+    // same search, and Enter presses too.
+    std::vector<HTREEITEM> loaders = ProcessesLoading("kernel32.dll");
+    ASSERT_GE(loaders.size(), 3u) << "the fixtures, the service and the client at least";
+    SetSearchText(dialog, "kernel32.dll");
+    for (size_t k = 0; k < loaders.size(); ++k) {
+        if (k == 1) SetSearchText(dialog, "  KERNEL32.dll ");
+        if (k == 2) {
+            PostKey(dialog, VK_RETURN);
+            EXPECT_TRUE(PollUntil([&] { return s_tree.Parent(s_tree.Selected()) == loaders[k]; }));
+        } else {
+            ASSERT_TRUE(ClickQuietly(ok)) << k;
+        }
+        EXPECT_EQ(s_tree.Parent(s_tree.Selected()), loaders[k]) << k << ": " << SelectedPlace();
+        EXPECT_EQ(s_tree.Text(s_tree.Selected()), "kernel32.dll");
+        if (k == 0) {
+            EXPECT_EQ(VisiblePage(), "ModWel") << "the page group of a module";
+            Screenshot("26-search");
+        }
+    }
+    // Then no more, in a box of the dialog; then from the first process again.
+    ClickAsync(ok);
+    HWND box = nullptr;
+    ASSERT_TRUE(PollUntil([&] { return (box = FindClientBox(s_client.pi.dwProcessId, 0xFFFF)) != nullptr; }));
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), dialog);
+    ASSERT_TRUE(AnswerBox("No more files are found.", kOkBox, IDOK));
+    ASSERT_TRUE(ClickQuietly(ok));
+    EXPECT_EQ(s_tree.Parent(s_tree.Selected()), loaders[0]) << SelectedPlace();
+
+    // A full path; then Escape closes the dialog.
+    SetSearchText(dialog, RpmPath().c_str());
+    ASSERT_TRUE(ClickQuietly(ok));
+    EXPECT_EQ(SelectedPlace(), "fixture_rpm.exe/fixture_rpm.exe");
+    PostKey(dialog, VK_ESCAPE);
+    EXPECT_TRUE(PollUntil([&] { return !::IsWindow(dialog); }));
+
+    // Opened again, it starts at the top; its Cancel picture closes it.
+    dialog = OpenSearch();
+    ASSERT_NE(dialog, nullptr);
+    SetSearchText(dialog, "kernel32.dll");
+    ASSERT_TRUE(ClickQuietly(::GetDlgItem(dialog, kSearchOk)));
+    EXPECT_EQ(s_tree.Parent(s_tree.Selected()), ProcessesLoading("kernel32.dll")[0]) << SelectedPlace();
+    ASSERT_TRUE(ClickQuietly(::GetDlgItem(dialog, kSearchCancel)));
+    EXPECT_TRUE(PollUntil([&] { return !::IsWindow(dialog); }));
 }
 
 TEST_F(ConfigRun, Config05_ChoicesTakeEffectAtTheNextStart) {

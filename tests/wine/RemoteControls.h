@@ -34,6 +34,7 @@ public:
     }
     HTREEITEM Root() const { return Next(nullptr, TVGN_ROOT); }
     HTREEITEM Selected() const { return Next(nullptr, TVGN_CARET); }
+    HTREEITEM Parent(HTREEITEM item) const { return Next(item, TVGN_PARENT); }
     std::vector<HTREEITEM> Children(HTREEITEM parent) const {
         std::vector<HTREEITEM> kids;
         for (HTREEITEM k = Next(parent, TVGN_CHILD); k; k = Next(k, TVGN_NEXT)) kids.push_back(k);

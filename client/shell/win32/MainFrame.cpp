@@ -237,13 +237,6 @@ bool CMainFrame::OnCommand(int id) {
         case ID_OPEN_MAIN: OpenMain(); return true;
         case ID_HELP_TOPICS: OpenHelp(); return true;
         case ID_HELP_ONLINE: OpenOnline(); return true;
-        case ID_VIEW_SEARCH: {
-            // The search dialog; its search comes with the search work, for
-            // now it opens and closes.
-            CSkinBox search(IDD_SEARCH, IDC_SEARCH_CANCEL);
-            search.DoModal(m_hWnd);
-            return true;
-        }
         case ID_NEXT_PANE:
         case ID_PREV_PANE: {
             // Two panes: either key moves the focus to the other one.

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "client/config/win32/SearchDialog.h"
 #include "client/res/resource.h"
 #include "client/shell/ServiceCommands.h"
 #include "client/shell/win32/PageFrame.h"
@@ -123,6 +124,12 @@ bool CCwTreeView::OnCommand(int id) {
         case ID_VIEW_QUARANTINE_LIST: SelectNode(n.quarantine, false); return true;
         case ID_VIEW_PROCESSES: SelectNode(n.processes, true); return true;
         case ID_APP_ABOUT: SelectNode(n.about, false); return true;
+        case ID_VIEW_SEARCH: {
+            // Nothing of the dialog outlives it.
+            CSearchDialog search(*m_controller, n.processes);
+            search.DoModal(m_mainFrame);
+            return true;
+        }
         case ID_SHOW_WAIT:
             if (::IsWindowVisible(m_hWnd)) m_wait.DoModal(m_mainFrame);
             return true;

@@ -1,7 +1,8 @@
 // The left pane: the navigation tree. It owns the client's model (the
 // tables, the tree controller with its lists, the monitor), the channel,
 // the start-up wait dialog and the program folder; it runs the refresh
-// timers and handles the navigation commands before the frame does.
+// timers and handles the navigation commands and the file search before
+// the frame does.
 #pragma once
 
 #include <windows.h>
