@@ -1,5 +1,6 @@
 #include "tests/support/LongNameImage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -17,7 +18,7 @@ std::vector<uint8_t> BuildLongNameImage(const LongNameSpec& spec, LongNameLayout
     const uint32_t descriptors = (base.importEnd + 7) & ~7u;
     const uint32_t table = descriptors + (spec.fillerDescriptors + 3) * 20;
     const uint32_t run = table + (spec.fillerEntries + 3) * entrySize + 2;  // 2: the fillers' hint
-    if (spec.size < size_t(run) + 1 + spec.runText.size())
+    if (spec.size < size_t(run) + std::max<size_t>(1, spec.runText.size()))
         throw std::invalid_argument("long-name image too small for its fillers");
     image.resize(spec.size, 0);
 
