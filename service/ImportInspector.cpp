@@ -1,8 +1,8 @@
 #include "service/ImportInspector.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "common/SharedFormat.h"
 #include "common/TextFold.h"
@@ -164,11 +164,21 @@ uint32_t InspectImage(const uint8_t* image, size_t size, uint32_t partialMark) {
     return flags;
 }
 
+void* IProcessMemory::AllocateCopy(size_t size) { return std::calloc(size, 1); }
+
+void IProcessMemory::FreeCopy(void* copy, size_t) { std::free(copy); }
+
 uint32_t InspectRemoteImage(IProcessMemory& memory, uint32_t processHandle, uint64_t base,
                             uint32_t imageSize) {
     if (imageSize == 0) return MF_NO_IMAGE_SIZE;
-    // Value-initialised: zero-filled, so bytes a partial read leaves out read as 0.
-    std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[imageSize]());
+    // Zero pages that nothing writes before the read: bytes a partial read
+    // leaves out read as 0, and a claimed size far beyond the real image
+    // costs address space, not memory. No limit of our own is set below
+    // what the platform refuses, so the flags of a genuine image never
+    // depend on one; a refused size gives MF_NO_MEMORY.
+    auto release = [&memory, imageSize](uint8_t* p) { memory.FreeCopy(p, imageSize); };
+    std::unique_ptr<uint8_t, decltype(release)> copy(static_cast<uint8_t*>(memory.AllocateCopy(imageSize)),
+                                                     release);
     if (!copy) return MF_NO_MEMORY;
     size_t bytesRead = 0;
     uint32_t lastError = 0;
