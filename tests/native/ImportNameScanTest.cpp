@@ -29,6 +29,16 @@ uint32_t InspectPrefix(const std::vector<uint8_t>& image, size_t length) {
     return InspectImage(copy.get(), length, 0);
 }
 
+LongNameSpec Spec(bool pe32Plus, uint32_t descriptors, uint32_t entries, const std::string& runText, bool nulAtEnd) {
+    LongNameSpec spec;
+    spec.pe32Plus = pe32Plus;
+    spec.fillerDescriptors = descriptors;
+    spec.fillerEntries = entries;
+    spec.runText = runText;
+    spec.nulAtEnd = nulAtEnd;
+    return spec;
+}
+
 // Run text with a NUL inside it, as std::string needs it spelled.
 std::string WithNul(const char* before, const char* after) { return std::string(before) + '\0' + after; }
 
@@ -64,12 +74,7 @@ TEST(ImportNameScan, NamesRunningOnToTheEnd) {
     for (bool pe32Plus : {false, true}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(pe32Plus ? "PE32+: " : "PE32: ") + c.name);
-            LongNameSpec spec;
-            spec.pe32Plus = pe32Plus;
-            spec.fillerDescriptors = c.descriptors;
-            spec.fillerEntries = c.entries;
-            spec.runText = c.runText;
-            spec.nulAtEnd = c.nulAtEnd;
+            LongNameSpec spec = Spec(pe32Plus, c.descriptors, c.entries, c.runText, c.nulAtEnd);
             LongNameLayout layout;
             BuildLongNameImage(spec, &layout);  // where the run starts for these fillers
             if (c.sizeAfterRun) spec.size = layout.run + size_t(c.sizeAfterRun);
@@ -97,14 +102,9 @@ TEST(ImportNameScan, CutsThroughTheRun) {
     for (bool pe32Plus : {false, true}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(pe32Plus ? "PE32+: " : "PE32: ") + c.name);
-            LongNameSpec spec;
-            spec.pe32Plus = pe32Plus;
-            spec.fillerDescriptors = c.descriptors;
-            spec.fillerEntries = c.entries;
-            spec.runText = c.runText;
-            spec.nulAtEnd = false;
             LongNameLayout layout;
-            std::vector<uint8_t> image = BuildLongNameImage(spec, &layout);
+            std::vector<uint8_t> image =
+                BuildLongNameImage(Spec(pe32Plus, c.descriptors, c.entries, c.runText, false), &layout);
             for (size_t after = 0; after <= 64; ++after) {
                 uint32_t expected = after >= c.countsFrom ? kBoth : MF_BAD_IMAGE;
                 ASSERT_EQ(InspectPrefix(image, layout.run + after), expected) << "cut at run + " << after;

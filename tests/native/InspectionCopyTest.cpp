@@ -15,15 +15,20 @@
 namespace ub {
 namespace {
 
+// What the platform does: the allocation fails, or the read delivers the
+// contents (a failing read only `arrive` bytes of them, with `error`).
+struct Platform {
+    const std::vector<uint8_t>& contents;
+    bool refuse, readFails;
+    size_t arrive;
+    uint32_t error;
+};
+
 // Hands out buffers of its own (filled with zeros, as a platform's are) and
 // records what the inspection does with them.
 class RecordingMemory : public IProcessMemory {
 public:
-    std::vector<uint8_t> contents;
-    bool refuse = false;       // the allocation fails
-    bool readFails = false;    // the read delivers `arrive` bytes and `error`
-    size_t arrive = 0;
-    uint32_t error = 0;
+    explicit RecordingMemory(const Platform& platform) : m_platform(platform) {}
 
     std::vector<uint8_t> buffer;
     int allocations = 0, frees = 0, reads = 0;
@@ -33,7 +38,7 @@ public:
     void* AllocateCopy(size_t size) override {
         ++allocations;
         allocatedSize = size;
-        if (refuse) return nullptr;
+        if (m_platform.refuse) return nullptr;
         buffer.assign(size, 0);
         return buffer.data();
     }
@@ -45,12 +50,16 @@ public:
     bool ReadMemory(uint32_t, uint64_t, void* out, size_t n, size_t* bytesRead, uint32_t* lastError) override {
         ++reads;
         readIntoBuffer = out == buffer.data() && n == buffer.size();
-        size_t copied = std::min(readFails ? arrive : n, contents.size());
-        std::memcpy(out, contents.data(), copied);
+        const Platform& p = m_platform;
+        size_t copied = std::min(p.readFails ? p.arrive : n, p.contents.size());
+        std::memcpy(out, p.contents.data(), copied);
         *bytesRead = copied;
-        *lastError = readFails ? error : 0;
-        return !readFails;
+        *lastError = p.readFails ? p.error : 0;
+        return !p.readFails;
     }
+
+private:
+    Platform m_platform;
 };
 
 TEST(InspectionCopy, TakenFromThePlatformAndFreedOnEveryPath) {
@@ -61,36 +70,28 @@ TEST(InspectionCopy, TakenFromThePlatformAndFreedOnEveryPath) {
     constexpr uint32_t kClaimed4GiB = 0xFFFFF000u;
     struct Case {
         const char* name;
-        const std::vector<uint8_t>& contents;
         uint32_t imageSize;
-        bool refuse, readFails;
-        size_t arrive;
-        uint32_t error;
+        Platform platform;
         uint32_t expected;
         int reads;
     } cases[] = {
-        {"whole image read", image, size, false, false, 0, 0, MF_READ_PROCESS_MEMORY, 1},
-        {"partial copy", image, size + 0x2000, false, true, size, kErrorPartialCopy,
+        {"whole image read", size, {image, false, false, 0, 0}, MF_READ_PROCESS_MEMORY, 1},
+        {"partial copy", size + 0x2000, {image, false, true, size, kErrorPartialCopy},
          MF_READ_PROCESS_MEMORY | MF_PARTIAL_IMAGE, 1},
-        {"read failed", image, size, false, true, 0, 998, MF_PARTIAL_IMAGE, 1},
-        {"bad headers", noMz, size, false, false, 0, 0, MF_BAD_IMAGE, 1},
-        {"size refused", image, size, true, false, 0, 0, MF_NO_MEMORY, 0},
-        {"claimed 4 GiB refused", image, kClaimed4GiB, true, false, 0, 0, MF_NO_MEMORY, 0},
+        {"read failed", size, {image, false, true, 0, 998}, MF_PARTIAL_IMAGE, 1},
+        {"bad headers", size, {noMz, false, false, 0, 0}, MF_BAD_IMAGE, 1},
+        {"size refused", size, {image, true, false, 0, 0}, MF_NO_MEMORY, 0},
+        {"claimed 4 GiB refused", kClaimed4GiB, {image, true, false, 0, 0}, MF_NO_MEMORY, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        RecordingMemory memory;
-        memory.contents = c.contents;
-        memory.refuse = c.refuse;
-        memory.readFails = c.readFails;
-        memory.arrive = c.arrive;
-        memory.error = c.error;
+        RecordingMemory memory(c.platform);
         EXPECT_EQ(InspectRemoteImage(memory, 7, 0x400000, c.imageSize), c.expected);
         EXPECT_EQ(memory.allocations, 1);
         EXPECT_EQ(memory.allocatedSize, c.imageSize);
         EXPECT_EQ(memory.reads, c.reads);
-        EXPECT_EQ(memory.frees, c.refuse ? 0 : 1);
-        if (!c.refuse) {
+        EXPECT_EQ(memory.frees, c.platform.refuse ? 0 : 1);
+        if (!c.platform.refuse) {
             EXPECT_TRUE(memory.readIntoBuffer);
             EXPECT_TRUE(memory.freedBuffer);
             EXPECT_EQ(memory.freedSize, c.imageSize);
@@ -99,7 +100,8 @@ TEST(InspectionCopy, TakenFromThePlatformAndFreedOnEveryPath) {
 }
 
 TEST(InspectionCopy, ImageSizeZeroAsksForNothing) {
-    RecordingMemory memory;
+    const std::vector<uint8_t> nothing;
+    RecordingMemory memory({nothing, false, false, 0, 0});
     EXPECT_EQ(InspectRemoteImage(memory, 7, 0x400000, 0), MF_NO_IMAGE_SIZE);
     EXPECT_EQ(memory.allocations, 0);
     EXPECT_EQ(memory.reads, 0);
