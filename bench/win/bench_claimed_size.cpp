@@ -5,7 +5,11 @@
 // the working set and commit peaks before and after. Run under Wine or
 // Windows:
 //
-//   bench_claimed_size.exe [N=1024] [REPS=10]
+//   bench_claimed_size.exe [N=1024] [REPS=10] [inspect|buffer|zeroed]
+//
+// "buffer" times the source's copy buffer alone (asked for and given back),
+// "zeroed" a heap buffer of N MiB filled with zeros, as the copy was made
+// before; each in its own run, since the peaks only grow.
 #ifndef PSAPI_VERSION
 #define PSAPI_VERSION 1
 #endif
@@ -15,6 +19,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "service/ImportInspector.h"
 #include "service/win32/Win32ProcessSource.h"
@@ -42,6 +48,7 @@ void PrintMemory(const char* when) {
 int main(int argc, char** argv) {
     const unsigned mib = argc > 1 ? unsigned(std::atoi(argv[1])) : 1024;
     const int reps = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    const char* mode = argc > 3 ? argv[3] : "inspect";
     const uint32_t claimed = uint32_t(uint64_t(mib) << 20);
 
     ub::CWin32ProcessSource source;
@@ -57,13 +64,22 @@ int main(int argc, char** argv) {
     uint32_t flags = 0;
     for (int r = 0; r < reps; ++r) {
         double t0 = Now();
-        flags = ub::InspectRemoteImage(source, self, base, claimed);
+        if (std::strcmp(mode, "buffer") == 0) {
+            void* copy = source.AllocateCopy(claimed);
+            flags = copy ? 0 : 1;
+            source.FreeCopy(copy, claimed);
+        } else if (std::strcmp(mode, "zeroed") == 0) {
+            std::unique_ptr<uint8_t[]> copy(new uint8_t[claimed]());
+            flags = copy[claimed - 1];
+        } else {
+            flags = ub::InspectRemoteImage(source, self, base, claimed);
+        }
         double t = Now() - t0;
         best = std::min(best, t);
         total += t;
     }
     PrintMemory("after");
-    std::printf("claimed %u MiB: flags 0x%08X, best %.3f ms, mean %.3f ms per inspection (%d)\n", mib,
+    std::printf("%s, claimed %u MiB: result 0x%08X, best %.3f ms, mean %.3f ms per run (%d)\n", mode, mib,
                 unsigned(flags), best * 1e3, total / reps * 1e3, reps);
     source.CloseProcess(self);
     return 0;

@@ -177,7 +177,7 @@ TEST(Win32ProcessSource, ReadsImageAndInspectionFollowsTheReadResult) {
 // released whole; an image whose claimed size runs far beyond its readable
 // pages gives what the failed read gives (Wine's: the read fails whole).
 TEST(Win32ProcessSource, CopyBufferAtAClaimedSizeFarBeyondTheImage) {
-    constexpr size_t kClaimed = size_t(1) << 30;
+    constexpr size_t kClaimed = size_t(64) << 20;
     CWin32ProcessSource source;
     uint8_t* copy = static_cast<uint8_t*>(source.AllocateCopy(kClaimed));
     ASSERT_NE(copy, nullptr);
