@@ -10,7 +10,7 @@ CTEST   := ctest --output-on-failure --no-tests=error -j1
 test: bootstrap build
 	cd $(BUILD)/native && $(CTEST)
 	cd $(BUILD)/fuzz && $(CTEST)
-	@grep -hE 'stat::number_of_executed_units|stat::average_exec_per_sec' \
+	@grep -hE 'fuzzing .* for|stat::number_of_executed_units|stat::average_exec_per_sec' \
 	  $(BUILD)/fuzz/Testing/Temporary/LastTest.log 2>/dev/null || true
 	cd $(BUILD)/win64 && $(CTEST)
 	@echo "win32: compiled and linked ($(BUILD)/win32/bin)"

@@ -1,8 +1,8 @@
 #include "service/ImportInspector.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "common/SharedFormat.h"
 #include "common/TextFold.h"
@@ -24,6 +24,17 @@ constexpr size_t kDescriptorNameOffset = 12;
 struct Image {
     const uint8_t* data;
     size_t size;
+    // One past the image's last NUL byte (0 when it has none): a string at
+    // `offset` has its terminating NUL inside the image exactly when
+    // offset < nulEnd. Found once, so no name is ever scanned for its NUL;
+    // a comparison then stops at the first difference or NUL, within the
+    // wanted name's length plus one, which keeps an inspection linear in
+    // the image size however many names run on to the end.
+    size_t nulEnd;
+
+    Image(const uint8_t* d, size_t s) : data(d), size(s), nulEnd(s) {
+        while (nulEnd > 0 && data[nulEnd - 1] != 0) --nulEnd;
+    }
 
     // True when [offset, offset + length) lies in the image.
     bool Holds(uint64_t offset, uint64_t length) const {
@@ -43,7 +54,7 @@ struct Image {
     // The NUL-terminated string at `offset`, or nullptr when it runs past
     // the end of the image.
     const char* String(size_t offset) const {
-        if (offset >= size || !std::memchr(data + offset, 0, size - offset)) return nullptr;
+        if (offset >= nulEnd) return nullptr;
         return reinterpret_cast<const char*>(data + offset);
     }
 };
@@ -130,7 +141,7 @@ constexpr Lookup kLookups[] = {
 
 uint32_t FindImportDescriptor(const uint8_t* image, size_t size, const char* dllName,
                               uint32_t* descriptor, uint32_t flag) {
-    Image img{image, size};
+    Image img(image, size);
     NtHeaders nt;
     if (!CheckHeaders(img, &nt)) return MF_BAD_IMAGE;
     return FindDescriptor(img, nt, dllName, descriptor, flag);
@@ -138,14 +149,14 @@ uint32_t FindImportDescriptor(const uint8_t* image, size_t size, const char* dll
 
 uint32_t FindImportByName(const uint8_t* image, size_t size, const char* dllName,
                           const char* functionName, uint32_t flag) {
-    Image img{image, size};
+    Image img(image, size);
     NtHeaders nt;
     if (!CheckHeaders(img, &nt)) return MF_BAD_IMAGE;
     return FindByName(img, nt, dllName, functionName, flag);
 }
 
 uint32_t InspectImage(const uint8_t* image, size_t size, uint32_t partialMark) {
-    Image img{image, size};
+    Image img(image, size);
     NtHeaders nt;
     if (!CheckHeaders(img, &nt)) return MF_BAD_IMAGE;
     uint32_t flags = partialMark;
@@ -153,11 +164,21 @@ uint32_t InspectImage(const uint8_t* image, size_t size, uint32_t partialMark) {
     return flags;
 }
 
+void* IProcessMemory::AllocateCopy(size_t size) { return std::calloc(size, 1); }
+
+void IProcessMemory::FreeCopy(void* copy, size_t) { std::free(copy); }
+
 uint32_t InspectRemoteImage(IProcessMemory& memory, uint32_t processHandle, uint64_t base,
                             uint32_t imageSize) {
     if (imageSize == 0) return MF_NO_IMAGE_SIZE;
-    // Value-initialised: zero-filled, so bytes a partial read leaves out read as 0.
-    std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[imageSize]());
+    // Zero pages that nothing writes before the read: bytes a partial read
+    // leaves out read as 0, and a claimed size far beyond the real image
+    // costs address space, not memory. No limit of our own is set below
+    // what the platform refuses, so the flags of a genuine image never
+    // depend on one; a refused size gives MF_NO_MEMORY.
+    auto release = [&memory, imageSize](uint8_t* p) { memory.FreeCopy(p, imageSize); };
+    std::unique_ptr<uint8_t, decltype(release)> copy(static_cast<uint8_t*>(memory.AllocateCopy(imageSize)),
+                                                     release);
     if (!copy) return MF_NO_MEMORY;
     size_t bytesRead = 0;
     uint32_t lastError = 0;

@@ -20,6 +20,16 @@ public:
     // arrive and `*lastError` the platform error code.
     virtual bool ReadMemory(uint32_t processHandle, uint64_t address, void* buffer, size_t size,
                             size_t* bytesRead, uint32_t* lastError) = 0;
+
+    // The copy buffer of one inspection: `size` bytes that read as zero, or
+    // nullptr when they cannot be had. The size is what the target's own
+    // loader data claim, so it can be anything up to 4 GiB: nothing may be
+    // written here, only pages the read fills are ever made resident. The
+    // default takes the block from calloc, which serves large blocks from
+    // fresh zero pages of the system without writing them; the Windows
+    // source commits pages with VirtualAlloc.
+    virtual void* AllocateCopy(size_t size);
+    virtual void FreeCopy(void* copy, size_t size);
 };
 
 constexpr uint32_t kErrorPartialCopy = 299;  // ERROR_PARTIAL_COPY
@@ -45,6 +55,8 @@ uint32_t FindImportByName(const uint8_t* image, size_t size, const char* dllName
 uint32_t InspectImage(const uint8_t* image, size_t size, uint32_t partialMark);
 
 // Copies the module image out of the process with one read and inspects it.
+// A claimed size the service cannot hold (the copy buffer cannot be had)
+// gives exactly MF_NO_MEMORY, and nothing is read.
 uint32_t InspectRemoteImage(IProcessMemory& memory, uint32_t processHandle, uint64_t base,
                             uint32_t imageSize);
 

@@ -27,6 +27,12 @@ bool CWin32ProcessSource::ReadMemory(uint32_t processHandle, uint64_t address, v
     return ok != FALSE;
 }
 
+void* CWin32ProcessSource::AllocateCopy(size_t size) {
+    return ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void CWin32ProcessSource::FreeCopy(void* copy, size_t) { ::VirtualFree(copy, 0, MEM_RELEASE); }
+
 bool CWin32ProcessSource::EnumProcessIds(uint32_t* ids, uint32_t capacity, uint32_t* count) {
     static_assert(sizeof(DWORD) == sizeof(uint32_t), "process IDs are 32-bit");
     DWORD bytes = 0;

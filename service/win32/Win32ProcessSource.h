@@ -10,6 +10,10 @@ class CWin32ProcessSource : public IProcessSource {
 public:
     bool ReadMemory(uint32_t processHandle, uint64_t address, void* buffer, size_t size,
                     size_t* bytesRead, uint32_t* lastError) override;
+    // Pages committed with VirtualAlloc: zero on first use, resident only
+    // once the read writes them. nullptr when the size cannot be committed.
+    void* AllocateCopy(size_t size) override;
+    void FreeCopy(void* copy, size_t size) override;
     bool EnumProcessIds(uint32_t* ids, uint32_t capacity, uint32_t* count) override;
     uint32_t OpenProcess(uint32_t processId) override;
     void CloseProcess(uint32_t handle) override;

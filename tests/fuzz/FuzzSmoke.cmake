@@ -1,7 +1,8 @@
 # Runs the fuzzer for SECONDS from the seeds in SEEDS. WORK is emptied and
-# receives the writable corpus and any crash artifacts. PE_CORPUS (or the
-# environment variable UB_PE_CORPUS, which wins) is passed as a further,
-# read-only seed folder when it exists.
+# receives the writable corpus and any crash artifacts. For a target that
+# takes PE files, PE_CORPUS is given (possibly empty): it (or the environment
+# variable UB_PE_CORPUS, which wins) is passed as a further, read-only seed
+# folder when it exists.
 foreach(var FUZZER SEEDS WORK SECONDS)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "FuzzSmoke.cmake: ${var} is not set")
@@ -16,17 +17,21 @@ if(NOT seeds)
 endif()
 file(COPY ${seeds} DESTINATION ${WORK}/corpus)
 
-if(DEFINED ENV{UB_PE_CORPUS} AND NOT "$ENV{UB_PE_CORPUS}" STREQUAL "")
-  set(PE_CORPUS "$ENV{UB_PE_CORPUS}")
-endif()
 set(extra)
-if(PE_CORPUS AND IS_DIRECTORY "${PE_CORPUS}")
-  set(extra "${PE_CORPUS}")
-  message(STATUS "extra seeds from ${PE_CORPUS}")
-else()
-  message(STATUS "no extra seeds (PE corpus folder absent)")
+if(DEFINED PE_CORPUS)
+  if(DEFINED ENV{UB_PE_CORPUS} AND NOT "$ENV{UB_PE_CORPUS}" STREQUAL "")
+    set(PE_CORPUS "$ENV{UB_PE_CORPUS}")
+  endif()
+  if(PE_CORPUS AND IS_DIRECTORY "${PE_CORPUS}")
+    set(extra "${PE_CORPUS}")
+    message(STATUS "extra seeds from ${PE_CORPUS}")
+  else()
+    message(STATUS "no extra seeds (PE corpus folder absent)")
+  endif()
 endif()
 
+get_filename_component(name ${FUZZER} NAME)
+message(STATUS "fuzzing ${name} for ${SECONDS} s")
 execute_process(
   COMMAND ${FUZZER}
     -max_total_time=${SECONDS}
@@ -38,5 +43,5 @@ execute_process(
     ${WORK}/corpus ${extra}
   RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "inspector_fuzz failed (${rc}); see ${WORK}/artifacts")
+  message(FATAL_ERROR "${name} failed (${rc}); see ${WORK}/artifacts")
 endif()

@@ -1,7 +1,7 @@
 // libFuzzer target for the import inspector and the image layout. The input
 // is taken both as a loaded image and as a file to lay out. Besides memory
 // safety (ASan/UBSan), it checks that results stay within their documented
-// values.
+// values and equal those of the plainly written rules (ReferenceInspection.h).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 
 #include "common/SharedFormat.h"
 #include "service/ImportInspector.h"
+#include "tests/fuzz/ReferenceInspection.h"
 #include "tools/ubscan/ImageLayout.h"
 
 namespace {
@@ -36,6 +37,7 @@ void Check(bool condition) {
 void InspectAsImage(const uint8_t* data, size_t size) {
     uint32_t flags = ub::InspectImage(data, size, 0);
     Check((flags & ~kInspectorFlags) == 0);
+    Check(flags == ub::fuzz::ReferenceInspection(data, size, 0));
     // The partial mark is OR-ed in, or dropped with bad headers.
     uint32_t partial = ub::InspectImage(data, size, ub::MF_PARTIAL_IMAGE);
     Check(partial == (flags | ub::MF_PARTIAL_IMAGE) || (partial == ub::MF_BAD_IMAGE && flags == ub::MF_BAD_IMAGE));

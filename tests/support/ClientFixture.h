@@ -152,9 +152,10 @@ struct ClientFixture {
     CTreeController controller;
     CClientMonitor monitor{controller, tables, settings, frame, timers};
 
-    // The stand-ins above, or a given platform (real files, for example).
-    explicit ClientFixture(const TreePlatform* platform = nullptr)
-        : controller(tree, tables, settings, frame, prompt, platform ? *platform : MakePlatform()) {
+    // The stand-ins above, or a given platform (real files, for example);
+    // publications into a block of its own or into the caller's.
+    explicit ClientFixture(const TreePlatform* platform = nullptr, uint8_t* block = nullptr)
+        : pub(block), controller(tree, tables, settings, frame, prompt, platform ? *platform : MakePlatform()) {
         controller.InsertFixedNodes();
         tree.onSelChanged = [this](TreeItem item) { controller.OnSelectionChanged(item); };
         monitor.Attach(&pub.block, &lock);

@@ -61,7 +61,7 @@ private:
     void Unlink(TreeItem item);
 
     // Nodes in fixed chunks, so that references stay valid as the tree grows.
-    static constexpr size_t kChunk = 4096;
+    static constexpr size_t kChunk = 256;
     std::vector<std::unique_ptr<Node[]>> m_chunks;
     size_t m_count = 0;
     std::vector<TreeItem> m_free;

@@ -11,9 +11,14 @@
 namespace ub::test {
 
 struct Publication {
-    std::vector<uint8_t> bytes = std::vector<uint8_t>(kBlockSize, 0);
-    CChannelBlock block{bytes.data()};
+    std::vector<uint8_t> bytes;  // the block's own bytes; empty over a block given
+    CChannelBlock block;
     uint32_t modules = 0, processes = 0;
+
+    // A zeroed block of its own, or the caller's kBlockSize bytes (a fuzz
+    // target reuses one block for every input).
+    explicit Publication(uint8_t* external = nullptr)
+        : bytes(external ? 0 : kBlockSize, 0), block(external ? external : bytes.data()) {}
 
     // Empties the slots and sets the state byte for the next publication.
     Publication& Begin(uint8_t state) {

@@ -173,6 +173,35 @@ TEST(Win32ProcessSource, ReadsImageAndInspectionFollowsTheReadResult) {
     }
 }
 
+// The copy buffer: pages committed at the claimed size that read as zero,
+// released whole; an image whose claimed size runs far beyond its readable
+// pages gives what the failed read gives (Wine's: the read fails whole).
+TEST(Win32ProcessSource, CopyBufferAtAClaimedSizeFarBeyondTheImage) {
+    constexpr size_t kClaimed = size_t(64) << 20;
+    CWin32ProcessSource source;
+    uint8_t* copy = static_cast<uint8_t*>(source.AllocateCopy(kClaimed));
+    ASSERT_NE(copy, nullptr);
+    MEMORY_BASIC_INFORMATION mbi;
+    ASSERT_EQ(VirtualQuery(copy + kClaimed - 1, &mbi, sizeof mbi), sizeof mbi);
+    EXPECT_EQ(mbi.State, DWORD(MEM_COMMIT));
+    EXPECT_EQ(mbi.AllocationBase, static_cast<void*>(copy));
+    EXPECT_EQ(copy[0], 0);
+    EXPECT_EQ(copy[kClaimed - 1], 0);
+    source.FreeCopy(copy, kClaimed);
+    ASSERT_EQ(VirtualQuery(copy, &mbi, sizeof mbi), sizeof mbi);
+    EXPECT_EQ(mbi.State, DWORD(MEM_FREE));
+
+    const std::vector<uint8_t> image = test::PeBuilder(true).Import("kernel32.dll", {"ReadProcessMemory"}).BuildImage();
+    CPages pages;
+    ASSERT_TRUE(pages.AllocateBeforeUnreadable(image.size()));
+    std::memcpy(pages.Base(), image.data(), image.size());
+    CSourceHandle own(source, source.OpenProcess(GetCurrentProcessId()));
+    ASSERT_NE(own.Get(), 0u);
+    const uint64_t base = reinterpret_cast<uintptr_t>(pages.Base());
+    EXPECT_EQ(InspectRemoteImage(source, own.Get(), base, uint32_t(image.size())), MF_READ_PROCESS_MEMORY);
+    EXPECT_EQ(InspectRemoteImage(source, own.Get(), base, uint32_t(kClaimed)), MF_PARTIAL_IMAGE);
+}
+
 // --- Process handles -------------------------------------------------------
 
 TEST(Win32ProcessSource, OpensProcessesForQueryAndReadOnly) {

@@ -1,17 +1,21 @@
-// Writes the fuzz seeds for the import inspector: small PE32 and PE32+
-// images (laid out, RVA == offset) and files, built with PeBuilder.
+// Writes the seeds of the fuzz targets:
 //
-//   make_seeds <folder>
+//   make_seeds <folder>             the import inspector (tests/fuzz/seeds)
+//   make_seeds --archive <folder>   the archive decoder (tests/fuzz/archive_seeds)
+//   make_seeds --merge <folder>     the client's merge (tests/fuzz/merge_seeds)
 //
-// Images are cut right after their import data, which leaves their
-// inspection result unchanged and keeps the seeds small.
+// The inspector's seeds are small PE32 and PE32+ images (laid out, RVA ==
+// offset) and files, built with PeBuilder. Images are cut right after their
+// import data, which leaves their inspection result unchanged and keeps the
+// seeds small.
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "service/ImportInspector.h"
 #include "tests/support/PeBuilder.h"
+#include "tools/make_seeds/Seeds.h"
 #include "tools/ubscan/ImageLayout.h"
 
 namespace {
@@ -51,20 +55,11 @@ const Seed kSeeds[] = {
     {"truncated", kAllFive, false, true, true},
 };
 
-bool Write(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(out);
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_seeds <folder>\n");
-        return 2;
-    }
-    const std::string folder = argv[1];
+namespace ub::seeds {
+
+bool WriteInspectorSeeds(const std::string& folder) {
     for (bool pe32Plus : {false, true}) {
         const std::string prefix = folder + "/" + (pe32Plus ? "pe64_" : "pe32_");
         for (const Seed& seed : kSeeds) {
@@ -89,14 +84,25 @@ int main(int argc, char** argv) {
                 outputs.push_back({prefix + seed.name + ".file", file, ub::LayOutImage(file)});
             }
             for (const Output& o : outputs) {
-                if (!Write(o.path, o.bytes)) {
-                    std::fprintf(stderr, "make_seeds: cannot write %s\n", o.path.c_str());
-                    return 1;
-                }
-                std::printf("%-48s %5zu bytes  flags 0x%08X\n", o.path.c_str(), o.bytes.size(),
-                            ub::InspectImage(o.loaded.data(), o.loaded.size(), 0));
+                char note[32];
+                std::snprintf(note, sizeof note, "flags 0x%08X", ub::InspectImage(o.loaded.data(), o.loaded.size(), 0));
+                if (!WriteSeed(o.path, o.bytes, note)) return false;
             }
         }
     }
-    return 0;
+    return true;
+}
+
+}  // namespace ub::seeds
+
+int main(int argc, char** argv) {
+    bool ok = false;
+    if (argc == 2) ok = ub::seeds::WriteInspectorSeeds(argv[1]);
+    else if (argc == 3 && std::strcmp(argv[1], "--archive") == 0) ok = ub::seeds::WriteArchiveSeeds(argv[2]);
+    else if (argc == 3 && std::strcmp(argv[1], "--merge") == 0) ok = ub::seeds::WriteMergeSeeds(argv[2]);
+    else {
+        std::fprintf(stderr, "usage: make_seeds [--archive | --merge] <folder>\n");
+        return 2;
+    }
+    return ok ? 0 : 1;
 }
