@@ -79,6 +79,10 @@ void CClientTables::MergeProcess(const ProcessRecord& slot) {
         ReplaceFromSlot(*processes[size_t(pos)], slot);
         return;
     }
+    if (processes.size() >= kMaxClientProcesses) {
+        m_wantsSnapshot = true;
+        return;
+    }
     processes.push_back(std::make_unique<ProcessRecord>(slot));
 }
 

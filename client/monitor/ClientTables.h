@@ -24,13 +24,16 @@ enum : uint8_t {
 // block writer that sends new paths in every delta must not grow it
 // without bound.
 constexpr size_t kMaxClientModules = 8 * kMaxModuleSlots;
+// The same for process records: ended processes stay until they are purged
+// or a snapshot comes, and a block writer could send new ones in every delta.
+constexpr size_t kMaxClientProcesses = 8 * kMaxProcessSlots;
 
 class CClientTables : public IChannelMerge {
 public:
     std::vector<std::unique_ptr<ModuleRecord>> modules;
     std::vector<std::unique_ptr<ProcessRecord>> processes;
 
-    // Set when a merge dropped new modules at the cap: the next refresh
+    // Set when a merge dropped new modules or processes at their cap: the next refresh
     // asks for a complete snapshot, which empties the tables. The records
     // held keep their positions, which the merge relies on.
     bool WantsSnapshot() const { return m_wantsSnapshot; }

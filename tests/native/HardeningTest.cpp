@@ -249,5 +249,32 @@ TEST(HostileBlock, ModuleTableStopsAtItsCapAndAsksForASnapshot) {
     EXPECT_FALSE(f.tables.WantsSnapshot());
 }
 
+TEST(HostileBlock, ProcessTableStopsAtItsCapAndAsksForASnapshot) {
+    ClientFixture f;
+    f.pub.Begin(CS_FULL_READY).Module(ST_NEW, "C:\\app\\a.exe").Process(ST_NEW, 8, {0});
+    ASSERT_EQ(f.Snapshot(), 1);
+    const ProcessRecord* first = f.tables.processes[0].get();
+    // Deltas of 1024 new processes each, all running.
+    uint32_t pid = 100;
+    int batch = 0;
+    while (f.tables.processes.size() < kMaxClientProcesses && batch < 20) {
+        f.pub.Begin(CS_DELTA_READY);
+        for (size_t i = 0; i < kMaxProcessSlots; ++i) f.pub.Process(ST_NEW, pid++, {0});
+        ASSERT_EQ(f.Delta(), 1);
+        ++batch;
+    }
+    EXPECT_EQ(f.tables.processes.size(), kMaxClientProcesses);
+    EXPECT_TRUE(f.tables.WantsSnapshot());
+    EXPECT_EQ(f.tables.processes[0].get(), first) << "the records held keep their places";
+
+    f.pub.Begin(CS_DELTA_READY).Process(ST_NEW, pid++, {0});
+    EXPECT_EQ(f.Delta(), 0);
+    EXPECT_EQ(f.pub.block.State(), CS_FULL_WANTED);
+    f.pub.Begin(CS_FULL_READY).Module(ST_NEW, "C:\\app\\a.exe").Process(ST_NEW, 8, {0});
+    ASSERT_EQ(f.Snapshot(), 1);
+    EXPECT_EQ(f.tables.processes.size(), 1u);
+    EXPECT_FALSE(f.tables.WantsSnapshot());
+}
+
 }  // namespace
 }  // namespace ub
