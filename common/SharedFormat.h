@@ -44,12 +44,14 @@ enum : uint8_t {
     CS_FULL_READY = 3,
 };
 
-// Named kernel objects shared by both programs.
-constexpr const char kShmemName[] = "Carrowdene_V1.1_Shmem_19760122";
-constexpr const char kSyncMutexName[] = "Carrowdene_V1.1_SyncMutex_19760122";
-constexpr const char kWarningEventName[] = "Carrowdene_V1.1_WarningEvent_19760122";
-constexpr const char kSvrMutexName[] = "Carrowdene_V1.1_SvrMutex_19760122";
-constexpr const char kCliMutexName[] = "Carrowdene_V1.1_CliMutex_19760122";
+// Named kernel objects shared by both programs. "Global\" puts them in the
+// machine-wide namespace, so that the service (session 0 since Windows Vista)
+// and the client (a user's session) meet; older systems accept the prefix.
+constexpr const char kShmemName[] = "Global\\Carrowdene_V1.1_Shmem_19760122";
+constexpr const char kSyncMutexName[] = "Global\\Carrowdene_V1.1_SyncMutex_19760122";
+constexpr const char kWarningEventName[] = "Global\\Carrowdene_V1.1_WarningEvent_19760122";
+constexpr const char kSvrMutexName[] = "Global\\Carrowdene_V1.1_SvrMutex_19760122";
+constexpr const char kCliMutexName[] = "Global\\Carrowdene_V1.1_CliMutex_19760122";
 
 constexpr size_t kNameSize = 256;
 constexpr size_t kPathSize = 1024;

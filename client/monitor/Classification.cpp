@@ -67,10 +67,13 @@ bool IsTrustedModulePath(const char* path, const TrustedFolders& folders, IFileA
         if (EqualIgnoreCase(own, "UBsvr.exe") || EqualIgnoreCase(own, "UBclient.exe")) return true;
     if (const char* shell = AfterPrefix(path, folders.windowsFolder))
         if (EqualIgnoreCase(shell, "\\explorer.exe")) return true;
-    const char* system = AfterPrefix(path, folders.systemFolder);
-    if (!system || *system != '\\') return false;
-    for (const char* name : kTrustedSystemFiles)
-        if (EqualIgnoreCase(system + 1, name)) return true;
+    for (const std::string* folder : {&folders.systemFolder, &folders.systemWow64Folder}) {
+        if (folder->empty()) continue;
+        const char* system = AfterPrefix(path, *folder);
+        if (!system || *system != '\\') continue;
+        for (const char* name : kTrustedSystemFiles)
+            if (EqualIgnoreCase(system + 1, name)) return true;
+    }
     return false;
 }
 

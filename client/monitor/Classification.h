@@ -21,11 +21,14 @@ enum : int {
 };
 
 // The folders the trusted-path test compares with. The program folder ends
-// with a backslash; the Windows and system folders do not.
+// with a backslash; the Windows and system folders do not. The 32-bit system
+// folder of 64-bit Windows, from which 32-bit processes load the system files,
+// counts as a system folder; it is empty where the system has none.
 struct TrustedFolders {
     std::string programFolder;
     std::string windowsFolder;
     std::string systemFolder;
+    std::string systemWow64Folder;
 };
 
 class IFileAttributes {
@@ -57,7 +60,7 @@ std::string TranslationKey(uint16_t language, uint16_t codePage);
 
 // True for paths that are never warnings: a leading backslash, a file whose
 // attributes cannot be read, the client's own two programs, the shell, and
-// the listed system files. Whole paths, letter case ignored.
+// the listed system files in a system folder. Whole paths, letter case ignored.
 bool IsTrustedModulePath(const char* path, const TrustedFolders& folders, IFileAttributes& files);
 
 // The number of listed system files and one of them by position.

@@ -46,7 +46,9 @@ public:
     void ResetClientEvent() override { ::ResetEvent(m_clientEvent); }
     void SetClientEvent() override { ::SetEvent(m_clientEvent); }
     uint32_t OpenClient(uint32_t pid) override {
-        HANDLE h = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+        // Only the rights the watch uses: PROCESS_ALL_ACCESS as defined by current
+        // headers (0x1FFFFF) is refused by Windows XP and Server 2003.
+        HANDLE h = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
         return uint32_t(reinterpret_cast<uintptr_t>(h));
     }
     bool ClientHasEnded(uint32_t handle) override {

@@ -15,7 +15,26 @@ uint32_t FromHandle(HANDLE h) { return uint32_t(reinterpret_cast<uintptr_t>(h));
 HMODULE ToModule(uint64_t value) { return reinterpret_cast<HMODULE>(uintptr_t(value)); }
 uint64_t FromFileTime(const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
 
+constexpr DWORD kListModulesAll = 0x03;  // LIST_MODULES_ALL: 32-bit and 64-bit modules
+
 }  // namespace
+
+CWin32ProcessSource::CWin32ProcessSource() {
+    // Looked up at run time: Windows 2000 and XP have neither export.
+    const struct {
+        const char* dll;
+        const char* name;
+    } candidates[] = {{"kernel32.dll", "K32EnumProcessModulesEx"},
+                      {"psapi.dll", "EnumProcessModulesEx"}};
+    for (const auto& c : candidates) {
+        HMODULE dll = ::GetModuleHandleA(c.dll);
+        FARPROC fn = dll ? ::GetProcAddress(dll, c.name) : nullptr;
+        if (!fn) continue;
+        m_enumModulesEx = reinterpret_cast<EnumModulesExFn>(reinterpret_cast<void*>(fn));
+        m_enumeratorName = c.name;
+        return;
+    }
+}
 
 bool CWin32ProcessSource::ReadMemory(uint32_t processHandle, uint64_t address, void* buffer,
                                      size_t size, size_t* bytesRead, uint32_t* lastError) {
@@ -62,8 +81,11 @@ bool CWin32ProcessSource::EnumModules(uint32_t handle, uint64_t* modules, uint32
     HMODULE local[512];
     if (capacity > 512) capacity = 512;
     DWORD bytes = 0;
-    if (!::EnumProcessModules(ToHandle(handle), local, capacity * sizeof(HMODULE), &bytes))
-        return false;
+    const DWORD size = capacity * sizeof(HMODULE);
+    const BOOL ok = m_enumModulesEx
+                        ? m_enumModulesEx(ToHandle(handle), local, size, &bytes, kListModulesAll)
+                        : ::EnumProcessModules(ToHandle(handle), local, size, &bytes);
+    if (!ok) return false;
     *count = bytes / sizeof(HMODULE);
     uint32_t stored = *count < capacity ? *count : capacity;
     for (uint32_t i = 0; i < stored; ++i) modules[i] = uint64_t(reinterpret_cast<uintptr_t>(local[i]));

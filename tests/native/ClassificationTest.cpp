@@ -15,7 +15,7 @@ public:
     bool CanReadAttributes(const char* path) override { return !missing.count(path); }
 };
 
-const TrustedFolders kFolders{"C:\\Program Files\\Umbrastead\\", "C:\\WINDOWS", "C:\\WINDOWS\\system32"};
+const TrustedFolders kFolders{"C:\\Program Files\\Umbrastead\\", "C:\\WINDOWS", "C:\\WINDOWS\\system32", ""};
 
 TEST(Classification, TrustedPaths) {
     FakeFiles files;
@@ -51,6 +51,33 @@ TEST(Classification, TrustedPaths) {
         for (char& ch : upper) ch = char(std::toupper(static_cast<unsigned char>(ch)));
         EXPECT_TRUE(IsTrustedModulePath(("C:\\WINDOWS\\system32\\" + upper).c_str(), kFolders, files)) << name;
         EXPECT_FALSE(IsTrustedModulePath(("C:\\Temp\\" + name).c_str(), kFolders, files)) << name;
+    }
+}
+
+// The 32-bit system folder of 64-bit Windows is a system folder too; without
+// one (32-bit Windows), only the system folder is.
+TEST(Classification, TrustedPathsInThe32BitSystemFolder) {
+    FakeFiles files;
+    TrustedFolders wow64 = kFolders;
+    wow64.systemWow64Folder = "C:\\WINDOWS\\SysWOW64";
+    struct Case {
+        const char* path;
+        bool withWow64Folder;
+        bool withoutWow64Folder;
+    } cases[] = {
+        {"C:\\WINDOWS\\SysWOW64\\psapi.dll", true, false},
+        {"c:\\windows\\syswow64\\PSAPI.DLL", true, false},
+        {"C:\\WINDOWS\\SysWOW64\\wbem\\cimwin32.dll", true, false},
+        {"C:\\WINDOWS\\system32\\psapi.dll", true, true},
+        {"C:\\WINDOWS\\SysWOW64\\kernel32.dll", false, false},
+        {"C:\\WINDOWS\\SysWOW64\\explorer.exe", false, false},
+        {"C:\\WINDOWS\\SysWOW64x\\psapi.dll", false, false},
+        {"C:\\WINDOWS\\SysWOW64psapi.dll", false, false},
+        {"psapi.dll", false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsTrustedModulePath(c.path, wow64, files), c.withWow64Folder) << c.path;
+        EXPECT_EQ(IsTrustedModulePath(c.path, kFolders, files), c.withoutWow64Folder) << c.path;
     }
 }
 

@@ -169,7 +169,7 @@ struct ClientFixture {
         p.systemIcons = &icons;
         p.files = &files;
         p.archive = &archive;
-        p.folders = TrustedFolders{kProgramFolder, "C:\\Windows", "C:\\Windows\\system32"};
+        p.folders = TrustedFolders{kProgramFolder, "C:\\Windows", "C:\\Windows\\system32", ""};
         return p;
     }
 

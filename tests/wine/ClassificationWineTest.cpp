@@ -18,6 +18,12 @@ TEST(Win32Classification, FoldersAsTheSystemReportsThem) {
     CWin32FileAttributes files;
     EXPECT_TRUE(IsTrustedModulePath((f.systemFolder + "\\NTDLL.DLL").c_str(), f, files));
     EXPECT_FALSE(IsTrustedModulePath((f.systemFolder + "\\kernel32.dll").c_str(), f, files));
+    // A 64-bit prefix has a 32-bit system folder (empty without Wine's 32-bit
+    // part, so the rule itself is tested natively).
+    char wow64[MAX_PATH];
+    UINT n = ::GetSystemWow64DirectoryA(wow64, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(f.systemWow64Folder, std::string(wow64, n));
     EXPECT_TRUE(IsTrustedModulePath((f.programFolder + "no-such-file.dll").c_str(), f, files));
     char self[MAX_PATH];
     ::GetModuleFileNameA(nullptr, self, MAX_PATH);

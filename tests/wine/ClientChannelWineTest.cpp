@@ -188,6 +188,45 @@ std::string SecurityOf(HANDLE object, std::vector<std::string>* allowed) {
     return ownerText;
 }
 
+// The five objects live in the machine-wide namespace, where the service in
+// session 0 and a client in a user's session both find them; under a
+// session's own name ("Local\\") there is no such object.
+TEST(ClientChannel, ObjectsAreMadeUnderGlobalNames) {
+    CWin32Channel channel;
+    ASSERT_TRUE(channel.OpenChannel());
+    HANDLE service = CreateInstanceMutex(kSvrMutexName);
+    HANDLE client = CreateInstanceMutex(kCliMutexName);
+    ASSERT_NE(service, nullptr);
+    ASSERT_NE(client, nullptr);
+    using Open = HANDLE (*)(const char*);
+    const Open event = [](const char* n) { return ::OpenEventA(READ_CONTROL, FALSE, n); };
+    const Open mutex = [](const char* n) { return ::OpenMutexA(READ_CONTROL, FALSE, n); };
+    const Open mapping = [](const char* n) { return ::OpenFileMappingA(READ_CONTROL, FALSE, n); };
+    const struct {
+        const char* name;
+        Open open;
+    } objects[] = {{kShmemName, mapping},
+                   {kSyncMutexName, mutex},
+                   {kWarningEventName, event},
+                   {kSvrMutexName, mutex},
+                   {kCliMutexName, mutex}};
+    for (const auto& o : objects) {
+        SCOPED_TRACE(o.name);
+        const std::string name = o.name;
+        ASSERT_EQ(name.rfind("Global\\", 0), 0u);
+        const std::string bare = name.substr(7);
+        HANDLE global = o.open(name.c_str());
+        EXPECT_NE(global, nullptr) << ::GetLastError();
+        if (global) ::CloseHandle(global);
+        HANDLE local = o.open(("Local\\" + bare).c_str());
+        EXPECT_EQ(local, nullptr) << "found in the session's namespace";
+        if (local) ::CloseHandle(local);
+    }
+    ::CloseHandle(client);
+    ::CloseHandle(service);
+    channel.CloseChannel();
+}
+
 TEST(ClientChannel, ObjectsAllowOnlyLocalSystemAndAdministrators) {
     CWin32Channel channel;
     ASSERT_TRUE(channel.OpenChannel());

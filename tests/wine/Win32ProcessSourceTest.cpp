@@ -2,6 +2,7 @@
 // inspection makes of them, process handles, module enumeration and names,
 // process times.
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -315,6 +316,30 @@ TEST(Win32ProcessSource, EnumModulesListsMainModuleFirstAndReportsTheFullCount) 
     EXPECT_EQ(fewCount, count);
     EXPECT_EQ(few[0], modules[0]);
     EXPECT_EQ(few[1], 0xA5A5A5A5A5A5A5A5ull) << "wrote past the capacity";
+}
+
+// Where the system has EnumProcessModulesEx (Wine's kernel32 and psapi both
+// export it), the source enumerates with it, and the list is the one
+// EnumProcessModules gives: Wine lists a process's modules alike either way.
+TEST(Win32ProcessSource, EnumModulesUsesTheExtendedEnumeratorWhereThereIsOne) {
+    CWin32ProcessSource source;
+    ASSERT_NE(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32EnumProcessModulesEx"), nullptr);
+    EXPECT_STREQ(source.ModuleEnumerator(), "K32EnumProcessModulesEx");
+
+    CFixtureProcess loader;
+    ASSERT_TRUE(loader.Start("fixture_loader.exe"));
+    CSourceHandle handle(source, source.OpenProcess(loader.Pid()));
+    ASSERT_NE(handle.Get(), 0u);
+    uint64_t modules[kMaxModulesPerProcess];
+    uint32_t count = 0;
+    ASSERT_TRUE(source.EnumModules(handle.Get(), modules, kMaxModulesPerProcess, &count));
+
+    HMODULE plain[kMaxModulesPerProcess];
+    DWORD bytes = 0;
+    ASSERT_TRUE(EnumProcessModules(wine::HandleFromValue(handle.Get()), plain, sizeof plain, &bytes));
+    ASSERT_EQ(count, bytes / sizeof(HMODULE));
+    for (uint32_t i = 0; i < count; ++i)
+        EXPECT_EQ(modules[i], uint64_t(reinterpret_cast<uintptr_t>(plain[i]))) << "module " << i;
 }
 
 TEST(Win32ProcessSource, EnumModulesFailsForAnEndedProcess) {

@@ -57,6 +57,13 @@ TrustedFolders ReadTrustedFolders() {
     if (w > 0 && w < sizeof buffer) folders.windowsFolder.assign(buffer, w);
     UINT s = ::GetSystemDirectoryA(buffer, sizeof buffer);
     if (s > 0 && s < sizeof buffer) folders.systemFolder.assign(buffer, s);
+    // Looked up at run time: Windows 2000 lacks it, and 32-bit Windows
+    // answers 0 (no such folder).
+    using GetWow64DirFn = UINT(WINAPI*)(LPSTR, UINT);
+    auto getWow64 = reinterpret_cast<GetWow64DirFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetSystemWow64DirectoryA")));
+    UINT x = getWow64 ? getWow64(buffer, sizeof buffer) : 0;
+    if (x > 0 && x < sizeof buffer) folders.systemWow64Folder.assign(buffer, x);
     return folders;
 }
 

@@ -24,7 +24,7 @@ public:
 };
 
 // The folder of the running program (with a trailing backslash) and the
-// Windows and system folders as the system reports them.
+// Windows, system and 32-bit system folders as the system reports them.
 TrustedFolders ReadTrustedFolders();
 
 }  // namespace ub
