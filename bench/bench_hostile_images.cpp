@@ -63,7 +63,7 @@ BENCHMARK(ClaimedSize)->Arg(1024)->Unit(benchmark::kMillisecond);
 
 void LongNames(benchmark::State& state) {
     const std::vector<uint8_t> image =
-        ub::test::BuildLongNameImage(ub::test::LongNameSpecOfSize(size_t(state.range(0) * kMiB)));
+        ub::test::BuildLongNameImage(ub::test::LongNameShapeOfSize(size_t(state.range(0) * kMiB)));
     uint32_t flags = 0;
     for (auto _ : state) {
         flags = ub::InspectImage(image.data(), image.size(), 0);

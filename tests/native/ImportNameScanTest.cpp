@@ -17,7 +17,7 @@ namespace {
 
 using test::BuildLongNameImage;
 using test::LongNameLayout;
-using test::LongNameSpec;
+using test::LongNameShape;
 
 constexpr uint32_t kBoth = MF_READ_PROCESS_MEMORY | MF_SET_WINDOWS_HOOK_EX;
 
@@ -29,14 +29,14 @@ uint32_t InspectPrefix(const std::vector<uint8_t>& image, size_t length) {
     return InspectImage(copy.get(), length, 0);
 }
 
-LongNameSpec Spec(bool pe32Plus, uint32_t descriptors, uint32_t entries, const std::string& runText, bool nulAtEnd) {
-    LongNameSpec spec;
-    spec.pe32Plus = pe32Plus;
-    spec.fillerDescriptors = descriptors;
-    spec.fillerEntries = entries;
-    spec.runText = runText;
-    spec.nulAtEnd = nulAtEnd;
-    return spec;
+LongNameShape Shape(bool pe32Plus, uint32_t descriptors, uint32_t entries, const std::string& runText, bool nulAtEnd) {
+    LongNameShape shape;
+    shape.pe32Plus = pe32Plus;
+    shape.fillerDescriptors = descriptors;
+    shape.fillerEntries = entries;
+    shape.runText = runText;
+    shape.nulAtEnd = nulAtEnd;
+    return shape;
 }
 
 // Run text with a NUL inside it, as std::string needs it spelled.
@@ -74,11 +74,11 @@ TEST(ImportNameScan, NamesRunningOnToTheEnd) {
     for (bool pe32Plus : {false, true}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(pe32Plus ? "PE32+: " : "PE32: ") + c.name);
-            LongNameSpec spec = Spec(pe32Plus, c.descriptors, c.entries, c.runText, c.nulAtEnd);
+            LongNameShape shape = Shape(pe32Plus, c.descriptors, c.entries, c.runText, c.nulAtEnd);
             LongNameLayout layout;
-            BuildLongNameImage(spec, &layout);  // where the run starts for these fillers
-            if (c.sizeAfterRun) spec.size = layout.run + size_t(c.sizeAfterRun);
-            std::vector<uint8_t> image = BuildLongNameImage(spec);
+            BuildLongNameImage(shape, &layout);  // where the run starts for these fillers
+            if (c.sizeAfterRun) shape.size = layout.run + size_t(c.sizeAfterRun);
+            std::vector<uint8_t> image = BuildLongNameImage(shape);
             EXPECT_EQ(InspectPrefix(image, image.size()), c.expected);
         }
     }
@@ -104,7 +104,7 @@ TEST(ImportNameScan, CutsThroughTheRun) {
             SCOPED_TRACE(std::string(pe32Plus ? "PE32+: " : "PE32: ") + c.name);
             LongNameLayout layout;
             std::vector<uint8_t> image =
-                BuildLongNameImage(Spec(pe32Plus, c.descriptors, c.entries, c.runText, false), &layout);
+                BuildLongNameImage(Shape(pe32Plus, c.descriptors, c.entries, c.runText, false), &layout);
             for (size_t after = 0; after <= 64; ++after) {
                 uint32_t expected = after >= c.countsFrom ? kBoth : MF_BAD_IMAGE;
                 ASSERT_EQ(InspectPrefix(image, layout.run + after), expected) << "cut at run + " << after;
@@ -117,8 +117,8 @@ TEST(ImportNameScan, CutsThroughTheRun) {
 // The benchmark's shape at a size the quadratic scan made slow: the flags
 // of the whole image, and of the image without its last NUL.
 TEST(ImportNameScan, BenchmarkShape) {
-    LongNameSpec spec = test::LongNameSpecOfSize(1 << 20);
-    std::vector<uint8_t> image = BuildLongNameImage(spec);
+    LongNameShape shape = test::LongNameShapeOfSize(1 << 20);
+    std::vector<uint8_t> image = BuildLongNameImage(shape);
     EXPECT_EQ(InspectImage(image.data(), image.size(), MF_PARTIAL_IMAGE), kBoth | MF_PARTIAL_IMAGE);
     image.back() = 'x';
     EXPECT_EQ(InspectImage(image.data(), image.size(), 0), MF_BAD_IMAGE);

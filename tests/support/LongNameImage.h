@@ -11,7 +11,7 @@
 
 namespace ub::test {
 
-struct LongNameSpec {
+struct LongNameShape {
     size_t size = 0x4000;  // image size; at least RunStart() + 1
     bool pe32Plus = false;
     uint32_t fillerDescriptors = 0;  // descriptors whose DLL name is the run
@@ -31,10 +31,10 @@ struct LongNameLayout {
     uint32_t run = 0;          // RVA of the run's first byte
 };
 
-std::vector<uint8_t> BuildLongNameImage(const LongNameSpec& spec, LongNameLayout* layout = nullptr);
+std::vector<uint8_t> BuildLongNameImage(const LongNameShape& shape, LongNameLayout* layout = nullptr);
 
 // Fillers taking 1/64 of the image each for descriptors and entries: the
 // benchmark's shape.
-LongNameSpec LongNameSpecOfSize(size_t size);
+LongNameShape LongNameShapeOfSize(size_t size);
 
 }  // namespace ub::test
