@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace {
 
 using test::ClientFixture;
 using test::FakeQuarantineFiles;
+using test::Publication;
 
 const std::string kQuarantine = std::string(test::kProgramFolder) + "Quarantine\\";
 const char kDenied[] = "Access is denied. Make sure the file is not in use.";
@@ -218,62 +220,65 @@ TEST(HostileArchive, AnArchiveNotReadWholeIsKeptBeforeItIsReplaced) {
     }
 }
 
-TEST(HostileBlock, ModuleTableStopsAtItsCapAndAsksForASnapshot) {
-    ClientFixture f;
-    f.pub.Begin(CS_FULL_READY).Module(ST_NEW, "C:\\app\\a.exe").Process(ST_NEW, 8, {0});
-    ASSERT_EQ(f.Snapshot(), 1);
-    const ModuleRecord* first = f.tables.modules[0].get();
-    // Deltas of 8102 new paths each.
-    int batch = 0;
-    char path[64];
-    while (f.tables.modules.size() < kMaxClientModules && batch < 20) {
-        f.pub.Begin(CS_DELTA_READY);
-        for (size_t i = 0; i < kMaxModuleSlots; ++i) {
-            std::snprintf(path, sizeof path, "C:\\flood\\%d\\%zu.dll", batch, i);
-            f.pub.Module(ST_NEW, path);
-        }
-        ASSERT_EQ(f.Delta(), 1);
-        ++batch;
-    }
-    EXPECT_EQ(f.tables.modules.size(), kMaxClientModules);
-    EXPECT_TRUE(f.tables.WantsSnapshot());
-    EXPECT_EQ(f.tables.modules[0].get(), first) << "the records held keep their places";
+// A block writer that sends new records in every delta, for one table.
+struct Flood {
+    const char* table;
+    size_t cap;
+    std::function<size_t(const CClientTables&)> size;
+    std::function<const void*(const CClientTables&)> first;
+    // Fills a delta with `count` new records; `batch` numbers the deltas.
+    std::function<void(Publication&, int batch, size_t count)> newRecords;
+    size_t perDelta;
+};
 
-    // The next refresh asks for a complete snapshot instead of merging.
-    f.pub.Begin(CS_DELTA_READY).Module(ST_NEW, "C:\\flood\\more.dll");
-    EXPECT_EQ(f.Delta(), 0);
-    EXPECT_EQ(f.pub.block.State(), CS_FULL_WANTED);
-    f.pub.Begin(CS_FULL_READY).Module(ST_NEW, "C:\\app\\a.exe").Process(ST_NEW, 8, {0});
-    ASSERT_EQ(f.Snapshot(), 1);
-    EXPECT_EQ(f.tables.modules.size(), 1u);
-    EXPECT_FALSE(f.tables.WantsSnapshot());
-}
-
-TEST(HostileBlock, ProcessTableStopsAtItsCapAndAsksForASnapshot) {
-    ClientFixture f;
-    f.pub.Begin(CS_FULL_READY).Module(ST_NEW, "C:\\app\\a.exe").Process(ST_NEW, 8, {0});
-    ASSERT_EQ(f.Snapshot(), 1);
-    const ProcessRecord* first = f.tables.processes[0].get();
-    // Deltas of 1024 new processes each, all running.
+TEST(HostileBlock, TablesStopAtTheirCapAndAskForASnapshot) {
     uint32_t pid = 100;
-    int batch = 0;
-    while (f.tables.processes.size() < kMaxClientProcesses && batch < 20) {
-        f.pub.Begin(CS_DELTA_READY);
-        for (size_t i = 0; i < kMaxProcessSlots; ++i) f.pub.Process(ST_NEW, pid++, {0});
-        ASSERT_EQ(f.Delta(), 1);
-        ++batch;
-    }
-    EXPECT_EQ(f.tables.processes.size(), kMaxClientProcesses);
-    EXPECT_TRUE(f.tables.WantsSnapshot());
-    EXPECT_EQ(f.tables.processes[0].get(), first) << "the records held keep their places";
+    const Flood floods[] = {
+        {"modules", kMaxClientModules, [](const CClientTables& t) { return t.modules.size(); },
+         [](const CClientTables& t) -> const void* { return t.modules[0].get(); },
+         [](Publication& pub, int batch, size_t count) {
+             char path[64];
+             for (size_t i = 0; i < count; ++i) {
+                 std::snprintf(path, sizeof path, "C:\\flood\\%d\\%zu.dll", batch, i);
+                 pub.Module(ST_NEW, path);
+             }
+         },
+         kMaxModuleSlots},
+        // Running processes, each new.
+        {"processes", kMaxClientProcesses, [](const CClientTables& t) { return t.processes.size(); },
+         [](const CClientTables& t) -> const void* { return t.processes[0].get(); },
+         [&pid](Publication& pub, int, size_t count) {
+             for (size_t i = 0; i < count; ++i) pub.Process(ST_NEW, pid++, {0});
+         },
+         kMaxProcessSlots},
+    };
+    for (const Flood& flood : floods) {
+        SCOPED_TRACE(flood.table);
+        ClientFixture f;
+        f.pub.Begin(CS_FULL_READY).Module(ST_NEW, "C:\\app\\a.exe").Process(ST_NEW, 8, {0});
+        ASSERT_EQ(f.Snapshot(), 1);
+        const void* first = flood.first(f.tables);
+        int batch = 0;
+        while (flood.size(f.tables) < flood.cap && batch < 20) {
+            f.pub.Begin(CS_DELTA_READY);
+            flood.newRecords(f.pub, batch, flood.perDelta);
+            ASSERT_EQ(f.Delta(), 1);
+            ++batch;
+        }
+        EXPECT_EQ(flood.size(f.tables), flood.cap);
+        EXPECT_TRUE(f.tables.WantsSnapshot());
+        EXPECT_EQ(flood.first(f.tables), first) << "the records held keep their places";
 
-    f.pub.Begin(CS_DELTA_READY).Process(ST_NEW, pid++, {0});
-    EXPECT_EQ(f.Delta(), 0);
-    EXPECT_EQ(f.pub.block.State(), CS_FULL_WANTED);
-    f.pub.Begin(CS_FULL_READY).Module(ST_NEW, "C:\\app\\a.exe").Process(ST_NEW, 8, {0});
-    ASSERT_EQ(f.Snapshot(), 1);
-    EXPECT_EQ(f.tables.processes.size(), 1u);
-    EXPECT_FALSE(f.tables.WantsSnapshot());
+        // The next refresh asks for a complete snapshot instead of merging.
+        f.pub.Begin(CS_DELTA_READY);
+        flood.newRecords(f.pub, batch, 1);
+        EXPECT_EQ(f.Delta(), 0);
+        EXPECT_EQ(f.pub.block.State(), CS_FULL_WANTED);
+        f.pub.Begin(CS_FULL_READY).Module(ST_NEW, "C:\\app\\a.exe").Process(ST_NEW, 8, {0});
+        ASSERT_EQ(f.Snapshot(), 1);
+        EXPECT_EQ(flood.size(f.tables), 1u);
+        EXPECT_FALSE(f.tables.WantsSnapshot());
+    }
 }
 
 }  // namespace
