@@ -158,7 +158,11 @@ TEST_F(ClientRun, Step04b_MenuCommandsAndKeysThatPagesIgnore) {
     // The search dialog opens modally and closes with its Cancel picture.
     ::PostMessageA(s_client.frame, WM_COMMAND, 32779, 0);
     HWND search = nullptr;
-    ASSERT_TRUE(PollUntil([&] { return (search = FindClientBox(s_client.pi.dwProcessId, 2222)) != nullptr; }, 10000));
+    // Shown only once its initialisation (the skinned pictures) is done.
+    ASSERT_TRUE(PollUntil([&] {
+        search = FindClientBox(s_client.pi.dwProcessId, 2222);
+        return search && ::IsWindowVisible(search);
+    }, 10000));
     Click(::GetDlgItem(search, 2222));
     EXPECT_TRUE(PollUntil([] { return FindClientBox(s_client.pi.dwProcessId, 2222) == nullptr; }, 10000));
 }

@@ -85,11 +85,15 @@ protected:
         return ::testing::AssertionSuccess();
     }
     // The search dialog of View "&Seach...", run modally by the client: found
-    // by its edit box once the posted command has opened it.
+    // by its edit box once the posted command has opened it and shown it
+    // (after its initialisation).
     static HWND OpenSearch() {
         ::PostMessageA(s_client.frame, WM_COMMAND, kViewSearch, 0);
         HWND dialog = nullptr;
-        PollUntil([&] { return (dialog = FindClientBox(s_client.pi.dwProcessId, kSearchText)) != nullptr; });
+        PollUntil([&] {
+            dialog = FindClientBox(s_client.pi.dwProcessId, kSearchText);
+            return dialog && ::IsWindowVisible(dialog);
+        });
         return dialog;
     }
     static void SetSearchText(HWND dialog, const char* text) {
